@@ -1,0 +1,14 @@
+// Test main for suites that need a QApplication. GUI tests draw offscreen
+// unless the caller chose a platform (e.g. xvfb).
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
