@@ -1,0 +1,16 @@
+#pragma once
+
+#include "device/Measurement.h"
+
+#include <string>
+
+// What the main window's status line says about the link, the meter's
+// reported errors and the recording. Each fragment ends in one blank.
+struct StatusLineInput {
+    bool linkUp = false;
+    Measurement measurement;
+    bool recording = false;
+    int recordingIntervalSeconds = 0;
+};
+
+std::string BuildStatusLine(const StatusLineInput& input);
