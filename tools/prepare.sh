@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Sourced by ./check and ./demo: installs the Debian packages the build and
+# the tests need (only what is missing), then configures and builds build/.
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  xvfb xauth fonts-liberation fonts-dejavu-core
+  dbus
+  clang libclang-rt-14-dev clang-tidy
+  libudev1
+)
+
+install_missing() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  echo "installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+install_missing "${packages[@]}"
+
+werror=OFF
+[ "${CI:-}" = true ] && werror=ON
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM482_WERROR="$werror"
+cmake --build build -j "$jobs"
+
