@@ -20,17 +20,20 @@ bool IsCSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-template<typename T>
-std::string FormatDecimal(T value)
+template<typename T> std::string FormatDecimal(T value)
 {
-    std::array<char, 16> buffer{};
+    std::array<char, 16> buffer {};
     auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
     return std::string(buffer.data(), result.ptr);
 }
 
-}  // namespace
+} // namespace
 
-IniFile::IniFile(int growBy, IniFileLayer& files) : files_(files), growBy_(std::max(growBy, 1)) {}
+IniFile::IniFile(int growBy, IniFileLayer& files)
+    : files_(files)
+    , growBy_(std::max(growBy, 1))
+{
+}
 
 IniFile::~IniFile()
 {
@@ -47,8 +50,8 @@ IniFile::~IniFile()
 bool IniFile::Open(std::string_view fileName, bool saveOnClose, bool createIfMissing,
     bool ignoreCase, bool backupOnSave)
 {
-    return Load(files_.LocateFile(fileName), saveOnClose, createIfMissing, ignoreCase,
-        backupOnSave);
+    return Load(
+        files_.LocateFile(fileName), saveOnClose, createIfMissing, ignoreCase, backupOnSave);
 }
 
 bool IniFile::Load(const std::string& fullPath, bool saveOnClose, bool createIfMissing,
@@ -83,7 +86,8 @@ void IniFile::ParseText(std::string_view text)
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
         std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
-        std::string_view line = text.substr(pos, (end == std::string_view::npos ? text.size() : end) - pos);
+        std::string_view line
+            = text.substr(pos, (end == std::string_view::npos ? text.size() : end) - pos);
         // Only a CR that comes with an LF belongs to the line end.
         if (end != std::string_view::npos && !line.empty() && line.back() == '\r')
             line.remove_suffix(1);
@@ -173,8 +177,8 @@ int IniFile::FindKey(const Section& section, std::string_view key) const
     return -1;
 }
 
-std::string IniFile::GetString(std::string_view section, std::string_view key,
-    std::string_view defaultValue) const
+std::string IniFile::GetString(
+    std::string_view section, std::string_view key, std::string_view defaultValue) const
 {
     int s = FindSection(section);
     if (s < 0 || static_cast<std::size_t>(s) >= sections_.size())
@@ -206,15 +210,15 @@ std::uint32_t IniFile::ParseWrapping(std::string_view text)
     return negative ? 0U - value : value;
 }
 
-std::int32_t IniFile::GetInt(std::string_view section, std::string_view key,
-    std::int32_t defaultValue) const
+std::int32_t IniFile::GetInt(
+    std::string_view section, std::string_view key, std::int32_t defaultValue) const
 {
     return static_cast<std::int32_t>(
         ParseWrapping(GetString(section, key, FormatDecimal(defaultValue))));
 }
 
-std::uint32_t IniFile::GetUnsigned(std::string_view section, std::string_view key,
-    std::uint32_t defaultValue) const
+std::uint32_t IniFile::GetUnsigned(
+    std::string_view section, std::string_view key, std::uint32_t defaultValue) const
 {
     return ParseWrapping(GetString(section, key, FormatDecimal(defaultValue)));
 }
@@ -222,7 +226,7 @@ std::uint32_t IniFile::GetUnsigned(std::string_view section, std::string_view ke
 void IniFile::SetString(std::string_view section, std::string_view key, std::string_view value)
 {
     if (sections_.empty())
-        sections_.emplace_back();  // a store that never loaded still keeps its writes in memory
+        sections_.emplace_back(); // a store that never loaded still keeps its writes in memory
     int s = FindSection(section);
     if (s < 0 || static_cast<std::size_t>(s) >= sections_.size()) {
         AppendSection();
@@ -270,19 +274,22 @@ std::string IniFile::NextBackupName(const std::string& path, const std::vector<s
         if (name.compare(0, stem.size(), stem) != 0)
             continue;
         if (name.size() >= 3) {
-            auto n = static_cast<std::int32_t>(ParseWrapping(std::string_view(name).substr(name.size() - 3)));
+            auto n = static_cast<std::int32_t>(
+                ParseWrapping(std::string_view(name).substr(name.size() - 3)));
             largest = std::max<std::int64_t>(largest, n);
         }
         if (name.size() > fileName.size() + 1 && name.compare(0, fileName.size(), fileName) == 0
             && name[fileName.size()] == '.') {
             std::string_view digits = std::string_view(name).substr(fileName.size() + 1);
-            if (digits.size() <= 9
-                && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-                largest = std::max<std::int64_t>(largest, static_cast<std::int64_t>(ParseWrapping(digits)));
+            if (digits.size() <= 9 && std::all_of(digits.begin(), digits.end(), [](char c) {
+                    return c >= '0' && c <= '9';
+                }))
+                largest = std::max<std::int64_t>(
+                    largest, static_cast<std::int64_t>(ParseWrapping(digits)));
         }
     }
     std::int64_t next = std::min(largest + 1, kLargest);
-    std::array<char, 16> number{};
+    std::array<char, 16> number {};
     std::snprintf(number.data(), number.size(), "%.3d", static_cast<int>(next));
     return path + "." + number.data();
 }
@@ -301,7 +308,7 @@ std::string IniFile::Save(bool makeBackup)
             files_.ListDirectory(directory, names);
             backupName_ = NextBackupName(path_, names);
         }
-        files_.Copy(path_, backupName_);  // a failed backup does not stop the save
+        files_.Copy(path_, backupName_); // a failed backup does not stop the save
     }
     if (!files_.ReplaceAtomically(path_, ToText()))
         return {};

@@ -30,12 +30,12 @@ public:
     bool Load(const std::string& fullPath, bool saveOnClose, bool createIfMissing, bool ignoreCase,
         bool backupOnSave);
 
-    std::string GetString(std::string_view section, std::string_view key,
-        std::string_view defaultValue) const;
-    std::int32_t GetInt(std::string_view section, std::string_view key,
-        std::int32_t defaultValue) const;
-    std::uint32_t GetUnsigned(std::string_view section, std::string_view key,
-        std::uint32_t defaultValue) const;
+    std::string GetString(
+        std::string_view section, std::string_view key, std::string_view defaultValue) const;
+    std::int32_t GetInt(
+        std::string_view section, std::string_view key, std::int32_t defaultValue) const;
+    std::uint32_t GetUnsigned(
+        std::string_view section, std::string_view key, std::uint32_t defaultValue) const;
 
     void SetString(std::string_view section, std::string_view key, std::string_view value);
     void SetInt(std::string_view section, std::string_view key, std::int32_t value);
@@ -60,7 +60,8 @@ public:
     // "%s.%.3d" after the largest backup number present in `names` (the
     // names of the file's folder). Past 999 the numbers go on with more
     // digits, so no backup is ever overwritten.
-    static std::string NextBackupName(const std::string& path, const std::vector<std::string>& names);
+    static std::string NextBackupName(
+        const std::string& path, const std::vector<std::string>& names);
     // Decimal conversion as the typed reads do it: leading white space, one
     // sign, digits up to the first non-digit, wrapping modulo 2^32.
     static std::uint32_t ParseWrapping(std::string_view text);

@@ -16,7 +16,7 @@ namespace {
 
 bool ReadAll(int fd, std::string& content)
 {
-    std::array<char, 8192> buffer{};
+    std::array<char, 8192> buffer {};
     for (;;) {
         ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
@@ -45,9 +45,10 @@ mode_t NewFileMode()
 // A link is replaced at its target, so the link itself survives a save.
 std::string ResolveTarget(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+        std::unique_ptr<char, decltype(&std::free)> real(
+            ::realpath(path.c_str(), nullptr), &std::free);
         if (real)
             return real.get();
     }
@@ -62,11 +63,11 @@ std::string DirectoryOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-}  // namespace
+} // namespace
 
 PosixFileLayer::Calls PosixFileLayer::SystemCalls()
 {
-    return Calls{
+    return Calls {
         [](int fd, const void* data, size_t size) { return ::write(fd, data, size); },
         [](int fd) { return ::fsync(fd); },
         [](const char* from, const char* to) { return ::rename(from, to); },
@@ -74,7 +75,8 @@ PosixFileLayer::Calls PosixFileLayer::SystemCalls()
 }
 
 PosixFileLayer::PosixFileLayer(SettingsLocation::Inputs location, Calls calls)
-    : location_(std::move(location)), calls_(std::move(calls))
+    : location_(std::move(location))
+    , calls_(std::move(calls))
 {
 }
 
@@ -83,7 +85,8 @@ std::string PosixFileLayer::LocateFile(std::string_view fileName)
     return SettingsLocation::Locate(fileName, location_);
 }
 
-bool PosixFileLayer::ReadForUpdate(const std::string& path, bool createIfMissing, std::string& content)
+bool PosixFileLayer::ReadForUpdate(
+    const std::string& path, bool createIfMissing, std::string& content)
 {
     int flags = O_RDWR | O_CLOEXEC | (createIfMissing ? O_CREAT : 0);
     int fd = ::open(path.c_str(), flags, 0666);
@@ -115,12 +118,11 @@ bool PosixFileLayer::ReplaceAtomically(const std::string& path, std::string_view
     if (fd < 0)
         return false;
 
-    struct stat old {};
+    struct stat old { };
     bool ok = true;
     if (::stat(target.c_str(), &old) == 0) {
         // Keep the owner where we may (as root), and the permissions always.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-        }
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) { }
         ok = ::fchmod(fd, old.st_mode & 07777) == 0;
     } else {
         ok = ::fchmod(fd, NewFileMode()) == 0;
@@ -147,7 +149,7 @@ bool PosixFileLayer::Copy(const std::string& from, const std::string& to)
     if (in < 0)
         return false;
     std::string content;
-    struct stat st {};
+    struct stat st { };
     bool ok = ::fstat(in, &st) == 0 && ReadAll(in, content);
     ::close(in);
     // The copy is as private as the original.

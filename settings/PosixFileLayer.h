@@ -24,7 +24,8 @@ public:
         Calls calls = SystemCalls());
 
     std::string LocateFile(std::string_view fileName) override;
-    bool ReadForUpdate(const std::string& path, bool createIfMissing, std::string& content) override;
+    bool ReadForUpdate(
+        const std::string& path, bool createIfMissing, std::string& content) override;
     bool ReplaceAtomically(const std::string& path, std::string_view content) override;
     bool Copy(const std::string& from, const std::string& to) override;
     bool ListDirectory(const std::string& directory, std::vector<std::string>& names) override;

@@ -20,11 +20,11 @@ bool MakeDirectories(const std::string& path)
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
             return false;
     }
-    struct stat st {};
+    struct stat st { };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-}  // namespace
+} // namespace
 
 SettingsLocation::Inputs SettingsLocation::FromProcess()
 {

@@ -11,7 +11,7 @@ class SettingsLocation {
 public:
     struct Inputs {
         std::string exeLink = "/proc/self/exe";
-        std::string xdgConfigHome;  // empty when unset
+        std::string xdgConfigHome; // empty when unset
         std::string home;
         std::function<bool(const std::string& directory)> writable = DirectoryWritable;
     };

@@ -19,8 +19,8 @@ bool IsItalic(int index)
 
 std::int32_t Saturate(std::int64_t value)
 {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value,
-        std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 void LoadOne(const IniFile& ini, SettingsAccess& access, int index)
@@ -28,11 +28,12 @@ void LoadOne(const IniFile& ini, SettingsAccess& access, int index)
     const Setting& s = kSettings[static_cast<std::size_t>(index)];
     switch (s.type) {
     case SettingType::Unsigned:
-        access.SetUnsigned(index,
-            ini.GetUnsigned(s.section, s.key, static_cast<std::uint32_t>(s.defaultNumber)));
+        access.SetUnsigned(
+            index, ini.GetUnsigned(s.section, s.key, static_cast<std::uint32_t>(s.defaultNumber)));
         break;
     case SettingType::Int: {
-        std::int32_t value = ini.GetInt(s.section, s.key, static_cast<std::int32_t>(s.defaultNumber));
+        std::int32_t value
+            = ini.GetInt(s.section, s.key, static_cast<std::int32_t>(s.defaultNumber));
         access.SetInt(index, IsItalic(index) ? ItalicField(value) : value);
         break;
     }
@@ -64,17 +65,17 @@ void SaveOne(IniFile& ini, SettingsAccess& access, int index)
     }
 }
 
-}  // namespace
+} // namespace
 
 WindowRect PullBackOntoScreen(WindowRect rect, std::int32_t screenWidth, std::int32_t screenHeight)
 {
     // Wide arithmetic: a rectangle read from a hand-edited file may be anything.
     std::int64_t left = rect.left, top = rect.top, right = rect.right, bottom = rect.bottom;
-    if (right > std::int64_t{screenWidth} + 10) {
+    if (right > std::int64_t { screenWidth } + 10) {
         left -= right - screenWidth;
         right = screenWidth;
     }
-    if (bottom > std::int64_t{screenHeight} + 10) {
+    if (bottom > std::int64_t { screenHeight } + 10) {
         top -= bottom - screenHeight;
         bottom = screenHeight;
     }
@@ -82,7 +83,7 @@ WindowRect PullBackOntoScreen(WindowRect rect, std::int32_t screenWidth, std::in
         top = 0;
     if (left < -10)
         left = 0;
-    return {Saturate(left), Saturate(top), Saturate(right), Saturate(bottom)};
+    return { Saturate(left), Saturate(top), Saturate(right), Saturate(bottom) };
 }
 
 std::string FaceNameField(std::string_view name)
@@ -117,15 +118,16 @@ bool LoadSettings(const IniFile& ini, SettingsAccess& access)
     }
 }
 
-bool SaveSettings(IniFile& ini, SettingsAccess& access, std::int32_t screenWidth,
-    std::int32_t screenHeight)
+bool SaveSettings(
+    IniFile& ini, SettingsAccess& access, std::int32_t screenWidth, std::int32_t screenHeight)
 {
     try {
         for (int index = 0; index <= SettingId::PORT_NR; ++index)
             SaveOne(ini, access, index);
 
-        WindowRect rect{access.GetInt(SettingId::WINDOW_LEFT), access.GetInt(SettingId::WINDOW_TOP),
-            access.GetInt(SettingId::WINDOW_RIGHT), access.GetInt(SettingId::WINDOW_BOTTOM)};
+        WindowRect rect { access.GetInt(SettingId::WINDOW_LEFT),
+            access.GetInt(SettingId::WINDOW_TOP), access.GetInt(SettingId::WINDOW_RIGHT),
+            access.GetInt(SettingId::WINDOW_BOTTOM) };
         rect = PullBackOntoScreen(rect, screenWidth, screenHeight);
         access.SetInt(SettingId::WINDOW_LEFT, rect.left);
         access.SetInt(SettingId::WINDOW_TOP, rect.top);

@@ -15,8 +15,8 @@ struct Setting {
     const char* section;
     const char* key;
     SettingType type;
-    std::int64_t defaultNumber;  // unsigned and int settings
-    const char* defaultText;     // text settings
+    std::int64_t defaultNumber; // unsigned and int settings
+    const char* defaultText; // text settings
 };
 
 // Indices into kSettings, in the order the settings are read and written.
@@ -60,7 +60,7 @@ enum : int {
     SHOW_ADV,
     Count
 };
-}  // namespace SettingId
+} // namespace SettingId
 
 // clang-format off
 inline constexpr std::array<Setting, SettingId::Count> kSettings{{
@@ -141,5 +141,5 @@ bool LoadSettings(const IniFile& ini, SettingsAccess& access);
 // Writes every setting in table order, pulling the window rectangle back
 // onto the screen (and into `access`) before the rectangle is written. A
 // failure part-way ends the writing. True when all were written.
-bool SaveSettings(IniFile& ini, SettingsAccess& access, std::int32_t screenWidth,
-    std::int32_t screenHeight);
+bool SaveSettings(
+    IniFile& ini, SettingsAccess& access, std::int32_t screenWidth, std::int32_t screenHeight);

@@ -29,7 +29,8 @@ struct Written {
         if (names != o.names || sections.size() != o.sections.size())
             return false;
         for (std::size_t i = 0; i < sections.size(); ++i) {
-            if (sections[i].keys != o.sections[i].keys || sections[i].values != o.sections[i].values)
+            if (sections[i].keys != o.sections[i].keys
+                || sections[i].values != o.sections[i].values)
                 return false;
         }
         return true;
@@ -60,7 +61,7 @@ Written WrittenPart(const IniFile& ini, bool& representable)
     return w;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -88,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         IniFile third(4, files);
         third.ParseText(second.ToText());
         bool thirdRepresentable = false;
-        if (!(WrittenPart(third, thirdRepresentable) == secondWritten) || second.ToText() != third.ToText())
+        if (!(WrittenPart(third, thirdRepresentable) == secondWritten)
+            || second.ToText() != third.ToText())
             std::abort();
     }
     return 0;

@@ -1,6 +1,6 @@
 #include "settings/IniFile.h"
-#include "settings/PosixFileLayer.h"
 #include "TempDir.h"
+#include "settings/PosixFileLayer.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ struct GoldenCase {
 const std::vector<GoldenCase>& GoldenCases()
 {
     static const std::vector<GoldenCase> cases = {
-        {"worked_example.ini", "worked_example.expected.ini",
+        { "worked_example.ini", "worked_example.expected.ini",
             [](IniFile& ini) {
                 EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", 0), 3);
                 EXPECT_EQ(ini.GetString("GENERAL", "PORT_NR", ""), "3 ");
@@ -29,25 +29,25 @@ const std::vector<GoldenCase>& GoldenCases()
                 EXPECT_EQ(ini.GetString("LOG", "FILE_NAME", ""), "C:\\x.txt");
                 ini.SetInt("GENERAL", "PORT_NR", 3);
                 EXPECT_TRUE(ini.dirty());
-            }},
-        {"worked_example_lf.ini", "worked_example.expected.ini",
+            } },
+        { "worked_example_lf.ini", "worked_example.expected.ini",
             [](IniFile& ini) {
                 EXPECT_EQ(ini.GetString("LOG", "FILE_NAME", ""), "C:\\x.txt");
                 ini.SetInt("GENERAL", "PORT_NR", 3);
-            }},
-        {"section_case.ini", "section_case.expected.ini",
+            } },
+        { "section_case.ini", "section_case.expected.ini",
             [](IniFile& ini) {
                 EXPECT_EQ(ini.GetString("temp", "A", ""), "1");
                 // The second section of the same name is never reached.
                 EXPECT_EQ(ini.GetString("TEMP", "B", "none"), "none");
                 ini.SetString("Temp", "B", "3");
-            }},
-        {"duplicate_key.ini", "duplicate_key.expected.ini",
+            } },
+        { "duplicate_key.ini", "duplicate_key.expected.ini",
             [](IniFile& ini) {
                 EXPECT_EQ(ini.GetString("S", "K", ""), "2");
                 ini.SetString("S", "k", "3");
-            }},
-        {"values.ini", "values.expected.ini",
+            } },
+        { "values.ini", "values.expected.ini",
             [](IniFile& ini) {
                 EXPECT_EQ(ini.GetString("TEMP", "FONT_NAME_TEMP", ""), "Times New Roman");
                 EXPECT_EQ(ini.GetString("TEMP", "A", ""), "b;c");
@@ -62,8 +62,8 @@ const std::vector<GoldenCase>& GoldenCases()
                 EXPECT_EQ(ini.GetString("TEMP", "KEY", "d"), "d");
                 EXPECT_FALSE(ini.dirty());
                 ini.SetString("TEMP", "NEW", "x");
-            }},
-        {"odd_lines.ini", "odd_lines.expected.ini",
+            } },
+        { "odd_lines.ini", "odd_lines.expected.ini",
             [](IniFile& ini) {
                 EXPECT_EQ(ini.GetString("", "; note", "d"), "");
                 EXPECT_EQ(ini.GetString("", "[LOG] ", "d"), "");
@@ -73,13 +73,13 @@ const std::vector<GoldenCase>& GoldenCases()
                 EXPECT_EQ(ini.GetString("EMPTY", "K", "d"), "d");
                 EXPECT_EQ(ini.GetString("LOG", "K", "d"), "2");
                 ini.SetString("LOG", "K", "3");
-            }},
-        {"unnamed_section.ini", "unnamed_section.expected.ini",
+            } },
+        { "unnamed_section.ini", "unnamed_section.expected.ini",
             [](IniFile& ini) {
                 EXPECT_EQ(ini.GetInt("", "B", 0), 2);
                 ini.SetInt("", "C", 3);
                 ini.SetString("NEW", "K", "v");
-            }},
+            } },
     };
     return cases;
 }
@@ -174,8 +174,9 @@ TEST(IniFile, TypedReadsWrap)
         const char* text;
         std::uint32_t value;
     };
-    for (Case c : {Case{"", 0}, Case{"  \t+12x", 12}, Case{"-1", 4294967295U}, Case{"4294967296", 0},
-             Case{"4294967297", 1}, Case{"- 5", 0}, Case{"abc", 0}, Case{"0099", 99}}) {
+    for (Case c : { Case { "", 0 }, Case { "  \t+12x", 12 }, Case { "-1", 4294967295U },
+             Case { "4294967296", 0 }, Case { "4294967297", 1 }, Case { "- 5", 0 },
+             Case { "abc", 0 }, Case { "0099", 99 } }) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(IniFile::ParseWrapping(c.text), c.value);
     }
@@ -190,14 +191,14 @@ TEST(IniFileBackup, NumberFollowsLargestThreeDigitSuffix)
         const char* expected;
     };
     const std::vector<Case> cases = {
-        {{"qm480cfg.ini"}, "/d/qm480cfg.ini.001"},
-        {{"qm480cfg.ini", "qm480cfg.ini.001", "qm480cfg.ini.007"}, "/d/qm480cfg.ini.008"},
-        {{"qm480cfg.bak042", "other.ini.500"}, "/d/qm480cfg.ini.043"},
+        { { "qm480cfg.ini" }, "/d/qm480cfg.ini.001" },
+        { { "qm480cfg.ini", "qm480cfg.ini.001", "qm480cfg.ini.007" }, "/d/qm480cfg.ini.008" },
+        { { "qm480cfg.bak042", "other.ini.500" }, "/d/qm480cfg.ini.043" },
         // Past 999 the numbers go on with more digits; nothing is overwritten.
-        {{"qm480cfg.ini.999"}, "/d/qm480cfg.ini.1000"},
-        {{"qm480cfg.ini.999", "qm480cfg.ini.1000"}, "/d/qm480cfg.ini.1001"},
-        {{"qm480cfg.ini.12345"}, "/d/qm480cfg.ini.12346"},
-        {{"qm480cfg.ini.999999999"}, "/d/qm480cfg.ini.999999999"},
+        { { "qm480cfg.ini.999" }, "/d/qm480cfg.ini.1000" },
+        { { "qm480cfg.ini.999", "qm480cfg.ini.1000" }, "/d/qm480cfg.ini.1001" },
+        { { "qm480cfg.ini.12345" }, "/d/qm480cfg.ini.12346" },
+        { { "qm480cfg.ini.999999999" }, "/d/qm480cfg.ini.999999999" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
@@ -235,14 +236,15 @@ PosixFileLayer::Calls FailingCalls(const std::string& which)
     PosixFileLayer::Calls calls = PosixFileLayer::SystemCalls();
     if (which == "write") {
         // Half the bytes, then a full disk.
-        calls.write = [real = calls.write, first = true](int fd, const void* data, size_t size) mutable {
-            if (first && size > 1) {
-                first = false;
-                return real(fd, data, size / 2);
-            }
-            errno = ENOSPC;
-            return ssize_t{-1};
-        };
+        calls.write
+            = [real = calls.write, first = true](int fd, const void* data, size_t size) mutable {
+                  if (first && size > 1) {
+                      first = false;
+                      return real(fd, data, size / 2);
+                  }
+                  errno = ENOSPC;
+                  return ssize_t { -1 };
+              };
     } else if (which == "fsync") {
         calls.fsync = [](int) {
             errno = EIO;
@@ -259,13 +261,13 @@ PosixFileLayer::Calls FailingCalls(const std::string& which)
 
 TEST(IniFileAtomicSave, FailedSaveLeavesOldFileIntact)
 {
-    for (const char* which : {"write", "fsync", "rename"}) {
+    for (const char* which : { "write", "fsync", "rename" }) {
         SCOPED_TRACE(which);
         TempDir dir;
         std::string path = dir / "qm480cfg.ini";
         const std::string old = "[GENERAL]\r\nPORT_NR=3\r\n";
         WriteFile(path, old);
-        PosixFileLayer files(SettingsLocation::Inputs{}, FailingCalls(which));
+        PosixFileLayer files(SettingsLocation::Inputs {}, FailingCalls(which));
         {
             IniFile ini(4, files);
             ASSERT_TRUE(ini.Load(path, true, false, true, false));
@@ -296,7 +298,7 @@ TEST(IniFileAtomicSave, KeepsPermissionsAndLinks)
     }
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
     EXPECT_EQ(ReadFile(path), "A=2\r\n");
-    struct stat st {};
+    struct stat st { };
     ::stat(path.c_str(), &st);
     EXPECT_EQ(st.st_mode & 07777, 0640U);
 }
@@ -318,4 +320,4 @@ TEST(IniFileAtomicSave, ReadOnlyFolderLeavesOldFileIntact)
     EXPECT_EQ(ReadFile(path), "A=1\n");
 }
 
-}  // namespace
+} // namespace

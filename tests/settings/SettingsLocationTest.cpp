@@ -32,14 +32,16 @@ TEST(SettingsLocation, ConfigFolderWhenTheProgramFolderIsNotWritable)
 {
     TempDir dir;
     auto inputs = ProgramIn(dir, false);
-    EXPECT_EQ(SettingsLocation::Locate("qm480cfg.ini", inputs), dir / "home/.config/qm482/qm480cfg.ini");
+    EXPECT_EQ(
+        SettingsLocation::Locate("qm480cfg.ini", inputs), dir / "home/.config/qm482/qm480cfg.ini");
     EXPECT_TRUE(std::filesystem::is_directory(dir / "home/.config/qm482"));
 
     inputs.xdgConfigHome = dir / "xdg";
     EXPECT_EQ(SettingsLocation::Locate("qm480cfg.ini", inputs), dir / "xdg/qm482/qm480cfg.ini");
     // A relative value is ignored, as the base directory rules say.
     inputs.xdgConfigHome = "relative";
-    EXPECT_EQ(SettingsLocation::Locate("qm480cfg.ini", inputs), dir / "home/.config/qm482/qm480cfg.ini");
+    EXPECT_EQ(
+        SettingsLocation::Locate("qm480cfg.ini", inputs), dir / "home/.config/qm482/qm480cfg.ini");
 
     inputs.xdgConfigHome.clear();
     inputs.home.clear();
@@ -60,4 +62,4 @@ TEST(SettingsLocation, RealProcessFindsItsOwnFolder)
     EXPECT_TRUE(std::filesystem::exists(dir + "/settings_tests"));
 }
 
-}  // namespace
+} // namespace

@@ -1,7 +1,7 @@
-#include "settings/PosixFileLayer.h"
 #include "settings/SettingsTable.h"
 #include "FakeMembers.h"
 #include "TempDir.h"
+#include "settings/PosixFileLayer.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,8 @@ constexpr int kHeight = 1080;
 class SettingsRun {
 public:
     explicit SettingsRun(const TempDir& dir)
-        : files_(Inputs(dir)), ini_(4, files_)
+        : files_(Inputs(dir))
+        , ini_(4, files_)
     {
         opened = ini_.Open(kSettingsFileName, true, true, true, false);
     }
@@ -44,7 +45,7 @@ TEST(SettingsTable, FirstRunWritesAllKeysInTableOrder)
     {
         SettingsRun run(dir);
         ASSERT_TRUE(run.opened);
-        EXPECT_EQ(ReadFile(path), "");  // created empty at start
+        EXPECT_EQ(ReadFile(path), ""); // created empty at start
         ASSERT_TRUE(LoadSettings(run.ini(), members));
         EXPECT_EQ(members.intValue[SettingId::FILE_INTERVAL], 60);
         EXPECT_EQ(members.textValue[SettingId::FONT_NAME_RH], "Arial");
@@ -121,20 +122,20 @@ TEST(SettingsTable, RectangleIsPulledBackOntoTheScreen)
         WindowRect out;
     };
     const Case cases[] = {
-        {{300, 100, kWidth + 200, 500}, {100, 100, kWidth, 500}},
-        {{100, 100, kWidth + 200, 500}, {0, 100, kWidth, 500}},
-        {{-50, 100, 600, 500}, {0, 100, 600, 500}},
-        {{-5, -5, 600, 500}, {-5, -5, 600, 500}},
-        {{100, 100, kWidth + 10, kHeight + 10}, {100, 100, kWidth + 10, kHeight + 10}},
-        {{100, 900, 700, kHeight + 300}, {100, 600, 700, kHeight}},
+        { { 300, 100, kWidth + 200, 500 }, { 100, 100, kWidth, 500 } },
+        { { 100, 100, kWidth + 200, 500 }, { 0, 100, kWidth, 500 } },
+        { { -50, 100, 600, 500 }, { 0, 100, 600, 500 } },
+        { { -5, -5, 600, 500 }, { -5, -5, 600, 500 } },
+        { { 100, 100, kWidth + 10, kHeight + 10 }, { 100, 100, kWidth + 10, kHeight + 10 } },
+        { { 100, 900, 700, kHeight + 300 }, { 100, 600, 700, kHeight } },
         // Moved left past the edge: the left side is then set to 0.
-        {{-100, 0, kWidth + 500, 400}, {0, 0, kWidth, 400}},
-        {{-100, -600, 500, kHeight + 100}, {0, 0, 500, kHeight}},
-        {{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, {0, 0, kWidth, kHeight}},
+        { { -100, 0, kWidth + 500, 400 }, { 0, 0, kWidth, 400 } },
+        { { -100, -600, 500, kHeight + 100 }, { 0, 0, 500, kHeight } },
+        { { INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX }, { 0, 0, kWidth, kHeight } },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.in.left << "," << c.in.top << "," << c.in.right << ","
-                                        << c.in.bottom);
+        SCOPED_TRACE(testing::Message()
+            << c.in.left << "," << c.in.top << "," << c.in.right << "," << c.in.bottom);
         EXPECT_EQ(PullBackOntoScreen(c.in, kWidth, kHeight), c.out);
     }
 }
@@ -166,7 +167,7 @@ TEST(SettingsTable, FailureEndsThePhase)
     EXPECT_FALSE(LoadSettings(run.ini(), members));
     EXPECT_EQ(members.intValue[SettingId::PORT_NR], 0);
     EXPECT_EQ(members.intValue[SettingId::WINDOW_RIGHT], 700);
-    EXPECT_EQ(members.intValue[SettingId::FILE_INTERVAL], 1);  // not reached
+    EXPECT_EQ(members.intValue[SettingId::FILE_INTERVAL], 1); // not reached
 
     EXPECT_FALSE(SaveSettings(run.ini(), members, kWidth, kHeight));
     EXPECT_EQ(run.ini().GetString("LOG", "FILE_NAME_BIN", "none"), "");
@@ -183,4 +184,4 @@ TEST(SettingsTable, NothingIsReadWhenTheStoreDidNotOpen)
     EXPECT_EQ(members.intValue[SettingId::FILE_INTERVAL], 1);
 }
 
-}  // namespace
+} // namespace

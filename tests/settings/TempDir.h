@@ -14,14 +14,15 @@ class TempDir {
 public:
     TempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qm482-settings-XXXXXX").string();
+        std::string pattern
+            = (std::filesystem::temp_directory_path() / "qm482-settings-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
     }
     ~TempDir()
     {
         std::error_code ignored;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-            std::filesystem::perm_options::add, ignored);
+        std::filesystem::permissions(
+            path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;
@@ -49,13 +50,13 @@ inline void WriteFile(const std::string& path, const std::string& content)
 // shows without waiting for the clock.
 inline void AgeFile(const std::string& path)
 {
-    timespec times[2] = {{946684800, 0}, {946684800, 0}};
+    timespec times[2] = { { 946684800, 0 }, { 946684800, 0 } };
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
 inline long long ModificationTime(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::stat(path.c_str(), &st);
     return static_cast<long long>(st.st_mtim.tv_sec);
 }
