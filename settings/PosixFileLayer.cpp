@@ -1,0 +1,171 @@
+#include "settings/PosixFileLayer.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+bool ReadAll(int fd, std::string& content)
+{
+    std::array<char, 8192> buffer {};
+    for (;;) {
+        ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        content.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+}
+
+// Mode for a file created anew: what open(0666) would give under the
+// process's umask, read without changing it (umask() would race other threads).
+mode_t NewFileMode()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(0666 & ~std::strtoul(line.c_str() + 6, nullptr, 8));
+    }
+    return 0644;
+}
+
+// A link is replaced at its target, so the link itself survives a save.
+std::string ResolveTarget(const std::string& path)
+{
+    struct stat st { };
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        std::unique_ptr<char, decltype(&std::free)> real(
+            ::realpath(path.c_str(), nullptr), &std::free);
+        if (real)
+            return real.get();
+    }
+    return path;
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+PosixFileLayer::Calls PosixFileLayer::SystemCalls()
+{
+    return Calls {
+        [](int fd, const void* data, size_t size) { return ::write(fd, data, size); },
+        [](int fd) { return ::fsync(fd); },
+        [](const char* from, const char* to) { return ::rename(from, to); },
+    };
+}
+
+PosixFileLayer::PosixFileLayer(SettingsLocation::Inputs location, Calls calls)
+    : location_(std::move(location))
+    , calls_(std::move(calls))
+{
+}
+
+std::string PosixFileLayer::LocateFile(std::string_view fileName)
+{
+    return SettingsLocation::Locate(fileName, location_);
+}
+
+bool PosixFileLayer::ReadForUpdate(
+    const std::string& path, bool createIfMissing, std::string& content)
+{
+    int flags = O_RDWR | O_CLOEXEC | (createIfMissing ? O_CREAT : 0);
+    int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = ReadAll(fd, content);
+    ::close(fd);
+    return ok;
+}
+
+bool PosixFileLayer::WriteAll(int fd, std::string_view content)
+{
+    while (!content.empty()) {
+        ssize_t n = calls_.write(fd, content.data(), content.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        content.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool PosixFileLayer::ReplaceAtomically(const std::string& path, std::string_view content)
+{
+    std::string target = ResolveTarget(path);
+    std::string temp = target + ".XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+
+    struct stat old { };
+    bool ok = true;
+    if (::stat(target.c_str(), &old) == 0) {
+        // Keep the owner where we may (as root), and the permissions always.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) { }
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+    } else {
+        ok = ::fchmod(fd, NewFileMode()) == 0;
+    }
+    ok = ok && WriteAll(fd, content) && calls_.fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && calls_.rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable; the new content is in place either way.
+    int dir = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        calls_.fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+bool PosixFileLayer::Copy(const std::string& from, const std::string& to)
+{
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    std::string content;
+    struct stat st { };
+    bool ok = ::fstat(in, &st) == 0 && ReadAll(in, content);
+    ::close(in);
+    // The copy is as private as the original.
+    return ok && ReplaceAtomically(to, content) && ::chmod(to.c_str(), st.st_mode & 07777) == 0;
+}
+
+bool PosixFileLayer::ListDirectory(const std::string& directory, std::vector<std::string>& names)
+{
+    DIR* dir = ::opendir(directory.c_str());
+    if (dir == nullptr)
+        return false;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(std::move(name));
+    }
+    ::closedir(dir);
+    return true;
+}

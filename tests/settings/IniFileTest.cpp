@@ -1,0 +1,323 @@
+#include "settings/IniFile.h"
+#include "TempDir.h"
+#include "settings/PosixFileLayer.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kGolden = QM482_GOLDEN_DIR;
+
+struct GoldenCase {
+    const char* input;
+    const char* expected;
+    std::function<void(IniFile&)> act;
+};
+
+const std::vector<GoldenCase>& GoldenCases()
+{
+    static const std::vector<GoldenCase> cases = {
+        { "worked_example.ini", "worked_example.expected.ini",
+            [](IniFile& ini) {
+                EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", 0), 3);
+                EXPECT_EQ(ini.GetString("GENERAL", "PORT_NR", ""), "3 ");
+                EXPECT_EQ(ini.GetString("", "; settings", "d"), "");
+                EXPECT_EQ(ini.GetString("LOG", "FILE_NAME", ""), "C:\\x.txt");
+                ini.SetInt("GENERAL", "PORT_NR", 3);
+                EXPECT_TRUE(ini.dirty());
+            } },
+        { "worked_example_lf.ini", "worked_example.expected.ini",
+            [](IniFile& ini) {
+                EXPECT_EQ(ini.GetString("LOG", "FILE_NAME", ""), "C:\\x.txt");
+                ini.SetInt("GENERAL", "PORT_NR", 3);
+            } },
+        { "section_case.ini", "section_case.expected.ini",
+            [](IniFile& ini) {
+                EXPECT_EQ(ini.GetString("temp", "A", ""), "1");
+                // The second section of the same name is never reached.
+                EXPECT_EQ(ini.GetString("TEMP", "B", "none"), "none");
+                ini.SetString("Temp", "B", "3");
+            } },
+        { "duplicate_key.ini", "duplicate_key.expected.ini",
+            [](IniFile& ini) {
+                EXPECT_EQ(ini.GetString("S", "K", ""), "2");
+                ini.SetString("S", "k", "3");
+            } },
+        { "values.ini", "values.expected.ini",
+            [](IniFile& ini) {
+                EXPECT_EQ(ini.GetString("TEMP", "FONT_NAME_TEMP", ""), "Times New Roman");
+                EXPECT_EQ(ini.GetString("TEMP", "A", ""), "b;c");
+                EXPECT_EQ(ini.GetString("TEMP", "F", ""), "Arial ");
+                EXPECT_EQ(ini.GetInt("TEMP", "E", 7), 0);
+                EXPECT_EQ(ini.GetInt("TEMP", "MISSING", 7), 7);
+                EXPECT_EQ(ini.GetInt("NOSECTION", "E", -7), -7);
+                EXPECT_EQ(ini.GetUnsigned("TEMP", "E", 7), 0U);
+                EXPECT_EQ(ini.GetUnsigned("TEMP", "N", 0), 4294967295U);
+                EXPECT_EQ(ini.GetInt("TEMP", "N", 0), -1);
+                EXPECT_EQ(ini.GetInt("TEMP", "KEY ", 0), 5);
+                EXPECT_EQ(ini.GetString("TEMP", "KEY", "d"), "d");
+                EXPECT_FALSE(ini.dirty());
+                ini.SetString("TEMP", "NEW", "x");
+            } },
+        { "odd_lines.ini", "odd_lines.expected.ini",
+            [](IniFile& ini) {
+                EXPECT_EQ(ini.GetString("", "; note", "d"), "");
+                EXPECT_EQ(ini.GetString("", "[LOG] ", "d"), "");
+                // The entries under '[]' and under a header with no entries
+                // cannot be found by name.
+                EXPECT_EQ(ini.GetString("", "K", "d"), "d");
+                EXPECT_EQ(ini.GetString("EMPTY", "K", "d"), "d");
+                EXPECT_EQ(ini.GetString("LOG", "K", "d"), "2");
+                ini.SetString("LOG", "K", "3");
+            } },
+        { "unnamed_section.ini", "unnamed_section.expected.ini",
+            [](IniFile& ini) {
+                EXPECT_EQ(ini.GetInt("", "B", 0), 2);
+                ini.SetInt("", "C", 3);
+                ini.SetString("NEW", "K", "v");
+            } },
+    };
+    return cases;
+}
+
+TEST(IniFileGolden, LoadSetSaveMatchesExpectedBytes)
+{
+    for (const GoldenCase& c : GoldenCases()) {
+        SCOPED_TRACE(c.input);
+        TempDir dir;
+        std::string path = dir / "test.ini";
+        WriteFile(path, ReadFile(kGolden + "/" + c.input));
+        PosixFileLayer files;
+        {
+            IniFile ini(4, files);
+            ASSERT_TRUE(ini.Load(path, true, false, true, false));
+            c.act(ini);
+        }
+        EXPECT_EQ(ReadFile(path), ReadFile(kGolden + "/" + c.expected));
+    }
+}
+
+TEST(IniFile, OnlyAsciiLettersFold)
+{
+    TempDir dir;
+    std::string path = dir / "t.ini";
+    WriteFile(path, "[ŁÓDŹ]\nzażółć=1\n");
+    PosixFileLayer files;
+    IniFile ini(4, files);
+    ASSERT_TRUE(ini.Load(path, false, false, true, false));
+    EXPECT_EQ(ini.GetInt("łÓDŹ", "ZAżółć", 0), 0);
+    EXPECT_EQ(ini.GetInt("ŁÓDŹ", "ZAżółć", 0), 1);
+    ASSERT_TRUE(ini.Load(path, false, false, false, false));
+    EXPECT_EQ(ini.GetInt("ŁÓDŹ", "ZAżółć", 0), 0);
+}
+
+TEST(IniFile, SameValueOrCaseOnlyChangeLeavesFileUntouched)
+{
+    TempDir dir;
+    std::string path = dir / "t.ini";
+    const std::string content = "[GENERAL]\nFONT=Arial\nN=5\n";
+    WriteFile(path, content);
+    AgeFile(path);
+    PosixFileLayer files;
+    {
+        IniFile ini(4, files);
+        ASSERT_TRUE(ini.Load(path, true, false, true, false));
+        ini.SetString("general", "font", "ARIAL");
+        ini.SetInt("GENERAL", "N", 5);
+        EXPECT_FALSE(ini.dirty());
+        EXPECT_EQ(ini.GetString("GENERAL", "FONT", ""), "ARIAL");
+    }
+    EXPECT_EQ(ModificationTime(path), 946684800);
+    EXPECT_EQ(ReadFile(path), content);
+}
+
+TEST(IniFile, MissingFileIsCreatedEmptyAndWrittenOnlyWhenSet)
+{
+    TempDir dir;
+    std::string path = dir / "new.ini";
+    PosixFileLayer files;
+    {
+        IniFile ini(4, files);
+        EXPECT_FALSE(ini.Load(path, true, false, true, false));
+        EXPECT_FALSE(ini.IsLoaded());
+        ASSERT_TRUE(ini.Load(path, true, true, true, false));
+        EXPECT_EQ(ReadFile(path), "");
+        AgeFile(path);
+    }
+    EXPECT_EQ(ModificationTime(path), 946684800);
+    {
+        IniFile ini(4, files);
+        ASSERT_TRUE(ini.Load(path, true, true, true, false));
+        ini.SetInt("A", "B", -2);
+    }
+    EXPECT_EQ(ReadFile(path), "[A]\r\nB=-2\r\n");
+}
+
+TEST(IniFile, WritesWithoutALoadedFileGoNowhere)
+{
+    TempDir dir;
+    PosixFileLayer files;
+    IniFile ini(4, files);
+    ini.SetString("A", "B", "c");
+    EXPECT_EQ(ini.GetString("A", "B", ""), "c");
+    EXPECT_EQ(ini.Save(true), "");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(IniFile, TypedReadsWrap)
+{
+    struct Case {
+        const char* text;
+        std::uint32_t value;
+    };
+    for (Case c : { Case { "", 0 }, Case { "  \t+12x", 12 }, Case { "-1", 4294967295U },
+             Case { "4294967296", 0 }, Case { "4294967297", 1 }, Case { "- 5", 0 },
+             Case { "abc", 0 }, Case { "0099", 99 } }) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(IniFile::ParseWrapping(c.text), c.value);
+    }
+}
+
+// Backups.
+
+TEST(IniFileBackup, NumberFollowsLargestThreeDigitSuffix)
+{
+    struct Case {
+        std::vector<std::string> names;
+        const char* expected;
+    };
+    const std::vector<Case> cases = {
+        { { "qm480cfg.ini" }, "/d/qm480cfg.ini.001" },
+        { { "qm480cfg.ini", "qm480cfg.ini.001", "qm480cfg.ini.007" }, "/d/qm480cfg.ini.008" },
+        { { "qm480cfg.bak042", "other.ini.500" }, "/d/qm480cfg.ini.043" },
+        // Past 999 the numbers go on with more digits; nothing is overwritten.
+        { { "qm480cfg.ini.999" }, "/d/qm480cfg.ini.1000" },
+        { { "qm480cfg.ini.999", "qm480cfg.ini.1000" }, "/d/qm480cfg.ini.1001" },
+        { { "qm480cfg.ini.12345" }, "/d/qm480cfg.ini.12346" },
+        { { "qm480cfg.ini.999999999" }, "/d/qm480cfg.ini.999999999" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_EQ(IniFile::NextBackupName("/d/qm480cfg.ini", c.names), c.expected);
+    }
+}
+
+TEST(IniFileBackup, NextBackupCopiesOldFileAndIsChosenOncePerStore)
+{
+    TempDir dir;
+    std::string path = dir / "qm480cfg.ini";
+    WriteFile(path, "A=1\n");
+    WriteFile(dir / "qm480cfg.ini.001", "one");
+    WriteFile(dir / "qm480cfg.ini.007", "seven");
+    PosixFileLayer files;
+    {
+        IniFile ini(4, files);
+        ASSERT_TRUE(ini.Load(path, true, false, true, true));
+        ini.SetInt("", "A", 2);
+        EXPECT_EQ(ini.Save(true), path + ".008");
+        EXPECT_EQ(ReadFile(path + ".008"), "A=1\n");
+        // A new load in the same store reuses the name.
+        ASSERT_TRUE(ini.Load(path, true, false, true, true));
+        ini.SetInt("", "A", 3);
+    }
+    EXPECT_EQ(ReadFile(path + ".008"), "A=2\r\n");
+    EXPECT_FALSE(std::filesystem::exists(path + ".009"));
+    EXPECT_EQ(ReadFile(path), "A=3\r\n");
+}
+
+// The atomic save.
+
+PosixFileLayer::Calls FailingCalls(const std::string& which)
+{
+    PosixFileLayer::Calls calls = PosixFileLayer::SystemCalls();
+    if (which == "write") {
+        // Half the bytes, then a full disk.
+        calls.write
+            = [real = calls.write, first = true](int fd, const void* data, size_t size) mutable {
+                  if (first && size > 1) {
+                      first = false;
+                      return real(fd, data, size / 2);
+                  }
+                  errno = ENOSPC;
+                  return ssize_t { -1 };
+              };
+    } else if (which == "fsync") {
+        calls.fsync = [](int) {
+            errno = EIO;
+            return -1;
+        };
+    } else if (which == "rename") {
+        calls.rename = [](const char*, const char*) {
+            errno = EXDEV;
+            return -1;
+        };
+    }
+    return calls;
+}
+
+TEST(IniFileAtomicSave, FailedSaveLeavesOldFileIntact)
+{
+    for (const char* which : { "write", "fsync", "rename" }) {
+        SCOPED_TRACE(which);
+        TempDir dir;
+        std::string path = dir / "qm480cfg.ini";
+        const std::string old = "[GENERAL]\r\nPORT_NR=3\r\n";
+        WriteFile(path, old);
+        PosixFileLayer files(SettingsLocation::Inputs {}, FailingCalls(which));
+        {
+            IniFile ini(4, files);
+            ASSERT_TRUE(ini.Load(path, true, false, true, false));
+            for (int i = 0; i < 2000; ++i)
+                ini.SetInt("GENERAL", "KEY_" + std::to_string(i), i);
+            EXPECT_EQ(ini.Save(false), "");
+        }
+        EXPECT_EQ(ReadFile(path), old);
+        // No temporary file is left behind.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                      std::filesystem::directory_iterator()),
+            1);
+    }
+}
+
+TEST(IniFileAtomicSave, KeepsPermissionsAndLinks)
+{
+    TempDir dir;
+    std::string path = dir / "real.ini";
+    WriteFile(path, "A=1\n");
+    ::chmod(path.c_str(), 0640);
+    std::filesystem::create_symlink(path, dir / "link.ini");
+    PosixFileLayer files;
+    {
+        IniFile ini(4, files);
+        ASSERT_TRUE(ini.Load(dir / "link.ini", true, false, true, false));
+        ini.SetInt("", "A", 2);
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+    EXPECT_EQ(ReadFile(path), "A=2\r\n");
+    struct stat st { };
+    ::stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0640U);
+}
+
+TEST(IniFileAtomicSave, ReadOnlyFolderLeavesOldFileIntact)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into a read-only folder; the failing-call test covers this";
+    TempDir dir;
+    std::string path = dir / "qm480cfg.ini";
+    WriteFile(path, "A=1\n");
+    PosixFileLayer files;
+    {
+        IniFile ini(4, files);
+        ASSERT_TRUE(ini.Load(path, true, false, true, false));
+        ::chmod(dir.path().c_str(), 0500);
+        ini.SetInt("", "A", 2);
+    }
+    EXPECT_EQ(ReadFile(path), "A=1\n");
+}
+
+} // namespace
