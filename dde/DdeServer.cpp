@@ -15,7 +15,10 @@ QString ToQString(std::string_view text)
 
 DdeServer::DdeServer() = default;
 
-DdeServer::~DdeServer() { Stop(); }
+DdeServer::~DdeServer()
+{
+    Stop();
+}
 
 void DdeServer::SetPanels(
     const PanelSource* temperature, const PanelSource* humidity, const PanelSource* pressure)
@@ -27,15 +30,16 @@ bool DdeServer::Start(long serialNumber)
 {
     if (instance_.IsInitialized())
         Stop();
-    const unsigned filters = CBF_FAIL_EXECUTES | CBF_FAIL_POKES | CBF_SKIP_REGISTRATIONS
-        | CBF_SKIP_UNREGISTRATIONS;
-    if (!instance_.Initialize([this](const DdeTransactionArgs& args) { return DdeCallback(args); },
-            filters))
+    const unsigned filters
+        = CBF_FAIL_EXECUTES | CBF_FAIL_POKES | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS;
+    if (!instance_.Initialize(
+            [this](const DdeTransactionArgs& args) { return DdeCallback(args); }, filters))
         return false;
     serialNumber_ = serialNumber;
     service_ = instance_.CreateStringHandle(ToQString(DdeTexts::ServiceName));
     for (int t = 0; t < 3; ++t)
-        topics_[t] = instance_.CreateStringHandle(QString::fromStdString(TopicName(t, serialNumber)));
+        topics_[t]
+            = instance_.CreateStringHandle(QString::fromStdString(TopicName(t, serialNumber)));
     for (int i = 0; i < 3; ++i)
         items_[i] = instance_.CreateStringHandle(ToQString(DdeTexts::ItemNames[i]));
     readings_ = new ReadingsAdaptor(instance_.BusObject(), this);

@@ -8,7 +8,10 @@
 
 namespace {
 
-bool Valid(const PanelReading& reading) { return !reading.noValue && !reading.blinking; }
+bool Valid(const PanelReading& reading)
+{
+    return !reading.noValue && !reading.blinking;
+}
 
 } // namespace
 
@@ -18,13 +21,34 @@ ReadingsAdaptor::ReadingsAdaptor(QObject* busObject, const DdeServer* server)
 {
 }
 
-int ReadingsAdaptor::serialNumber() const { return static_cast<int>(server_->SerialNumber()); }
-double ReadingsAdaptor::temperature() const { return server_->Reading(TopicTemperature).rawValue; }
-double ReadingsAdaptor::humidity() const { return server_->Reading(TopicHumidity).rawValue; }
-double ReadingsAdaptor::pressure() const { return server_->Reading(TopicPressure).rawValue; }
-bool ReadingsAdaptor::temperatureValid() const { return Valid(server_->Reading(TopicTemperature)); }
-bool ReadingsAdaptor::humidityValid() const { return Valid(server_->Reading(TopicHumidity)); }
-bool ReadingsAdaptor::pressureValid() const { return Valid(server_->Reading(TopicPressure)); }
+int ReadingsAdaptor::serialNumber() const
+{
+    return static_cast<int>(server_->SerialNumber());
+}
+double ReadingsAdaptor::temperature() const
+{
+    return server_->Reading(TopicTemperature).rawValue;
+}
+double ReadingsAdaptor::humidity() const
+{
+    return server_->Reading(TopicHumidity).rawValue;
+}
+double ReadingsAdaptor::pressure() const
+{
+    return server_->Reading(TopicPressure).rawValue;
+}
+bool ReadingsAdaptor::temperatureValid() const
+{
+    return Valid(server_->Reading(TopicTemperature));
+}
+bool ReadingsAdaptor::humidityValid() const
+{
+    return Valid(server_->Reading(TopicHumidity));
+}
+bool ReadingsAdaptor::pressureValid() const
+{
+    return Valid(server_->Reading(TopicPressure));
+}
 
 void ReadingsAdaptor::NotifyChanged()
 {

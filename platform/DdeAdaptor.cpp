@@ -26,20 +26,20 @@ bool DdeAdaptor::Connect(const QString& service, const QString& topic)
     return instance_->BusConnect(service, topic);
 }
 
-QString DdeAdaptor::Request(const QString& topic, const QString& item, uint format,
-    const QDBusMessage& message)
+QString DdeAdaptor::Request(
+    const QString& topic, const QString& item, uint format, const QDBusMessage& message)
 {
     return instance_->BusRequest(topic, item, format, message);
 }
 
-bool DdeAdaptor::StartAdvise(const QString& topic, const QString& item, uint format,
-    const QDBusMessage& message)
+bool DdeAdaptor::StartAdvise(
+    const QString& topic, const QString& item, uint format, const QDBusMessage& message)
 {
     return instance_->BusStartAdvise(topic, item, format, message);
 }
 
-bool DdeAdaptor::StopAdvise(const QString& topic, const QString& item, uint format,
-    const QDBusMessage& message)
+bool DdeAdaptor::StopAdvise(
+    const QString& topic, const QString& item, uint format, const QDBusMessage& message)
 {
     return instance_->BusStopAdvise(topic, item, format, message);
 }

@@ -19,12 +19,12 @@ public:
 public slots:
     QList<DdeTopicPair> WildConnect(const QString& service, const QString& topic);
     bool Connect(const QString& service, const QString& topic);
-    QString Request(const QString& topic, const QString& item, uint format,
-        const QDBusMessage& message);
-    bool StartAdvise(const QString& topic, const QString& item, uint format,
-        const QDBusMessage& message);
-    bool StopAdvise(const QString& topic, const QString& item, uint format,
-        const QDBusMessage& message);
+    QString Request(
+        const QString& topic, const QString& item, uint format, const QDBusMessage& message);
+    bool StartAdvise(
+        const QString& topic, const QString& item, uint format, const QDBusMessage& message);
+    bool StopAdvise(
+        const QString& topic, const QString& item, uint format, const QDBusMessage& message);
 
 signals:
     // Never emitted as a broadcast: each linked client gets its own copy,

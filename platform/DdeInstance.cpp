@@ -24,7 +24,10 @@ DdeInstance::DdeInstance(QObject* parent)
 {
 }
 
-DdeInstance::~DdeInstance() { Uninitialize(); }
+DdeInstance::~DdeInstance()
+{
+    Uninitialize();
+}
 
 bool DdeInstance::Initialize(Callback callback, unsigned filters)
 {
@@ -247,8 +250,8 @@ bool DdeInstance::BusStartAdvise(
         if (std::none_of(links_.begin(), links_.end(), same)) {
             const bool watched = std::any_of(links_.begin(), links_.end(),
                 [&](const Link& link) { return link.client == client; });
-            links_.push_back(Link { client, CreateStringHandle(topic), CreateStringHandle(item),
-                format, topic, item });
+            links_.push_back(Link {
+                client, CreateStringHandle(topic), CreateStringHandle(item), format, topic, item });
             if (!watched)
                 watcher_->addWatchedService(client);
             emit linksChanged();
@@ -280,16 +283,16 @@ bool DdeInstance::BusStopAdvise(
     Call(DdeTransaction::XTYP_ADVSTOP, format, topicHsz.get(), itemHsz.get());
     const QString client = message.service();
     const auto it = std::find_if(links_.begin(), links_.end(), [&](const Link& link) {
-        return link.client == client && link.topic == topicHsz.get()
-            && link.item == itemHsz.get() && link.format == format;
+        return link.client == client && link.topic == topicHsz.get() && link.item == itemHsz.get()
+            && link.format == format;
     });
     if (it == links_.end())
         return false;
     FreeStringHandle(it->topic);
     FreeStringHandle(it->item);
     links_.erase(it);
-    if (std::none_of(links_.begin(), links_.end(),
-            [&](const Link& link) { return link.client == client; }))
+    if (std::none_of(
+            links_.begin(), links_.end(), [&](const Link& link) { return link.client == client; }))
         watcher_->removeWatchedService(client);
     emit linksChanged();
     return true;
@@ -318,9 +321,9 @@ void DdeInstance::SendAdvise(const Link& link)
     const DdeReply reply = Call(DdeTransaction::XTYP_ADVREQ, link.format, link.topic, link.item);
     if (!reply.ok)
         return;
-    QDBusMessage signal = QDBusMessage::createTargetedSignal(link.client,
-        QString::fromLatin1(DdeBus::ObjectPath), QString::fromLatin1(DdeBus::Interface),
-        QStringLiteral("Advise"));
+    QDBusMessage signal
+        = QDBusMessage::createTargetedSignal(link.client, QString::fromLatin1(DdeBus::ObjectPath),
+            QString::fromLatin1(DdeBus::Interface), QStringLiteral("Advise"));
     signal << link.topicText << link.itemText << QString::fromStdString(reply.text);
     connection_.send(signal);
 }

@@ -36,8 +36,14 @@ enum DdeFilter : unsigned {
     CBF_SKIP_UNREGISTRATIONS = 0x8,
 };
 
-enum class DdeTransaction { XTYP_CONNECT, XTYP_WILDCONNECT, XTYP_REQUEST, XTYP_ADVSTART,
-    XTYP_ADVREQ, XTYP_ADVSTOP };
+enum class DdeTransaction {
+    XTYP_CONNECT,
+    XTYP_WILDCONNECT,
+    XTYP_REQUEST,
+    XTYP_ADVSTART,
+    XTYP_ADVREQ,
+    XTYP_ADVSTOP
+};
 
 enum class DdeNameService { DNS_REGISTER, DNS_UNREGISTER };
 
@@ -102,12 +108,12 @@ public:
     // Calls of the bus interface (from the adaptor).
     QList<DdeTopicPair> BusWildConnect(const QString& service, const QString& topic);
     bool BusConnect(const QString& service, const QString& topic);
-    QString BusRequest(const QString& topic, const QString& item, unsigned format,
-        const QDBusMessage& message);
-    bool BusStartAdvise(const QString& topic, const QString& item, unsigned format,
-        const QDBusMessage& message);
-    bool BusStopAdvise(const QString& topic, const QString& item, unsigned format,
-        const QDBusMessage& message);
+    QString BusRequest(
+        const QString& topic, const QString& item, unsigned format, const QDBusMessage& message);
+    bool BusStartAdvise(
+        const QString& topic, const QString& item, unsigned format, const QDBusMessage& message);
+    bool BusStopAdvise(
+        const QString& topic, const QString& item, unsigned format, const QDBusMessage& message);
 
 signals:
     void linksChanged();

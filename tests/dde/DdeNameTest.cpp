@@ -5,9 +5,18 @@
 TEST(DdeName, FoldsAsciiAndPolishLetters)
 {
     const char* pairs[][2] = {
-        { "WYNIK", "wynik" }, { "Ą", "ą" }, { "Ć", "ć" }, { "Ę", "ę" }, { "Ł", "ł" }, { "Ń", "ń" },
-        { "Ó", "ó" }, { "Ś", "ś" }, { "Ź", "ź" }, { "Ż", "ż" },
-        { "CIŚNIENIE#4660", "ciśnienie#4660" }, { "WILGOTNOŚĆ#1", "Wilgotność#1" },
+        { "WYNIK", "wynik" },
+        { "Ą", "ą" },
+        { "Ć", "ć" },
+        { "Ę", "ę" },
+        { "Ł", "ł" },
+        { "Ń", "ń" },
+        { "Ó", "ó" },
+        { "Ś", "ś" },
+        { "Ź", "ź" },
+        { "Ż", "ż" },
+        { "CIŚNIENIE#4660", "ciśnienie#4660" },
+        { "WILGOTNOŚĆ#1", "Wilgotność#1" },
     };
     for (const auto& [upper, lower] : pairs) {
         EXPECT_TRUE(SameDdeName(upper, lower)) << upper;

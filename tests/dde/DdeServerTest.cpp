@@ -54,8 +54,11 @@ TEST_F(DdeServerTest, NamesMatchInAnyLetterCase)
 TEST_F(DdeServerTest, RefusesForeignTopicsItemsAndFormats)
 {
     const std::pair<QString, QString> refused[] = {
-        { "Temperatura", "Pomiar" }, { "Temperatura#4661", "Pomiar" },
-        { "Temperatura#4660", "Wartość" }, { "Temperatura#4660", "" }, { "", "Pomiar" },
+        { "Temperatura", "Pomiar" },
+        { "Temperatura#4661", "Pomiar" },
+        { "Temperatura#4660", "Wartość" },
+        { "Temperatura#4660", "" },
+        { "", "Pomiar" },
     };
     for (const auto& [topic, item] : refused) {
         const auto reply = client.Request(topic, item);
@@ -103,8 +106,8 @@ TEST_F(DdeServerTest, StartStopOwnAndReleaseTheName)
     server.Stop();
     EXPECT_FALSE(server.IsRunning());
     EXPECT_FALSE(client.NameHasOwner());
-    EXPECT_EQ(client.Request("Temperatura#4660", "Pomiar").error().type(),
-        QDBusError::ServiceUnknown);
+    EXPECT_EQ(
+        client.Request("Temperatura#4660", "Pomiar").error().type(), QDBusError::ServiceUnknown);
     server.Stop(); // harmless twice
     server.NotifyAll(); // nothing while stopped
 

@@ -10,7 +10,7 @@ namespace {
 const QString Service = QStringLiteral("org.qm482.QM482");
 const QString Path = QStringLiteral("/org/qm482/QM482");
 const QString Interface = QStringLiteral("org.qm482.Dde1");
-}
+} // namespace
 
 DdeTestClient::DdeTestClient(const QString& name)
     : name_(name)
@@ -24,7 +24,10 @@ DdeTestClient::DdeTestClient(const QString& name)
         SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList)));
 }
 
-DdeTestClient::~DdeTestClient() { Leave(); }
+DdeTestClient::~DdeTestClient()
+{
+    Leave();
+}
 
 void DdeTestClient::Leave()
 {
@@ -84,7 +87,10 @@ QVariantMap DdeTestClient::Properties()
     return reply.value();
 }
 
-bool DdeTestClient::NameHasOwner() { return bus_.interface()->isServiceRegistered(Service); }
+bool DdeTestClient::NameHasOwner()
+{
+    return bus_.interface()->isServiceRegistered(Service);
+}
 
 std::optional<DdeTestClient::Advise> DdeTestClient::NextAdvise()
 {

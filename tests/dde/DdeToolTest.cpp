@@ -29,8 +29,8 @@ bool WaitFor(QProcess& process, const char* signal, int ms)
     return timer.isActive();
 }
 
-ToolRun RunTool(const QStringList& args, const QProcessEnvironment& env
-    = QProcessEnvironment::systemEnvironment())
+ToolRun RunTool(const QStringList& args,
+    const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess tool;
     tool.setProcessEnvironment(env);

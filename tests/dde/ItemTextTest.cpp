@@ -20,9 +20,8 @@ const NumberCase numberTable[] = {
     { 10 * 0.1, "0.9" }, { 9 * 0.1, "0.8" }, { 0 * 0.1, "-0.1" }, { 234 * 0.1, "23.4" },
     { 456 * 0.1, "45.6" }, { 10132 * 0.1, "1013.2" }, { -123 * 0.1, "-12.3" },
     { 13 * 0.1, "1.3" }, // 1.3 - 0.05 is exactly 1.25: the half goes away from zero
-    { -13 * 0.1, "-1.3" }, { 0.1, "0.1" }, { 99.99, "99.9" }, { 9.96, "9.9" },
-    { 10.0, "9.9" }, { 10.01, "10.0" }, { 999.96, "999.9" },
-    { 1000.0, "1000.0" }, // 999.95 is a hair above the half
+    { -13 * 0.1, "-1.3" }, { 0.1, "0.1" }, { 99.99, "99.9" }, { 9.96, "9.9" }, { 10.0, "9.9" },
+    { 10.01, "10.0" }, { 999.96, "999.9" }, { 1000.0, "1000.0" }, // 999.95 is a hair above the half
     { 0.05, "0.0" }, { 0.04, "-0.0" }, // a printf-style negative zero
 };
 
@@ -39,8 +38,8 @@ bool UsePolishLocale()
         return true;
     const auto dir = std::filesystem::temp_directory_path() / "qm482-dde-locale";
     std::filesystem::create_directories(dir);
-    const std::string command = "localedef -i pl_PL -f UTF-8 '" + (dir / "pl_PL.UTF-8").string()
-        + "' >/dev/null 2>&1";
+    const std::string command
+        = "localedef -i pl_PL -f UTF-8 '" + (dir / "pl_PL.UTF-8").string() + "' >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0
         && !std::filesystem::exists(dir / "pl_PL.UTF-8" / "LC_NUMERIC"))
         return false;
@@ -50,7 +49,10 @@ bool UsePolishLocale()
 
 } // namespace
 
-TEST(NumberText, CutsTowardZeroAndRoundsExactHalvesAway) { ExpectNumberTable(); }
+TEST(NumberText, CutsTowardZeroAndRoundsExactHalvesAway)
+{
+    ExpectNumberTable();
+}
 
 TEST(NumberText, IgnoresADecimalCommaLocale)
 {
@@ -60,8 +62,8 @@ TEST(NumberText, IgnoresADecimalCommaLocale)
     std::snprintf(probe, sizeof probe, "%.1f", 1.5);
     EXPECT_STREQ(probe, "1,5"); // the locale really is in force
     ExpectNumberTable();
-    EXPECT_EQ(ItemText(TopicPressure, ItemMeasurement, { 10132 * 0.1, false, false, 5 }),
-        "1013.2 hPa");
+    EXPECT_EQ(
+        ItemText(TopicPressure, ItemMeasurement, { 10132 * 0.1, false, false, 5 }), "1013.2 hPa");
     std::setlocale(LC_ALL, "C");
     ::unsetenv("LOCPATH");
 }

@@ -9,7 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-PrivateBus::~PrivateBus() { Stop(); }
+PrivateBus::~PrivateBus()
+{
+    Stop();
+}
 
 bool PrivateBus::Start()
 {

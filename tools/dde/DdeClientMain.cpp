@@ -22,8 +22,14 @@
 
 namespace {
 
-enum Exit { ExitOk = 0, ExitRefused = 1, ExitUsage = 2, ExitNoService = 3, ExitNoBus = 4,
-    ExitBusError = 5 };
+enum Exit {
+    ExitOk = 0,
+    ExitRefused = 1,
+    ExitUsage = 2,
+    ExitNoService = 3,
+    ExitNoBus = 4,
+    ExitBusError = 5
+};
 
 const QString BusName = QStringLiteral("org.qm482.QM482");
 
@@ -42,7 +48,8 @@ void PrintLine(const QString& text)
 // Reports a failed call and returns its exit code.
 int Failure(const QDBusError& error)
 {
-    if (error.type() == QDBusError::ServiceUnknown || error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
+    if (error.type() == QDBusError::ServiceUnknown
+        || error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
         Print(stderr, DdeTexts::ToolNoService);
         return ExitNoService;
     }
@@ -78,7 +85,8 @@ int Topics(const QDBusConnection& bus)
 
 int Get(const QDBusConnection& bus, const QString& topic, const QString& item)
 {
-    const QDBusReply<QString> reply = Call(bus, QStringLiteral("Request"), { topic, item, CF_TEXT });
+    const QDBusReply<QString> reply
+        = Call(bus, QStringLiteral("Request"), { topic, item, CF_TEXT });
     if (!reply.isValid())
         return Failure(reply.error());
     PrintLine(reply.value());
