@@ -201,6 +201,18 @@ TEST_F(DdeServerTest, StopDropsEveryLink)
     EXPECT_EQ(server.Instance().LinkCount(), 0);
 }
 
+TEST_F(DdeServerTest, IntrospectionShowsTheFixedApi)
+{
+    const QString xml = client.Introspect();
+    for (const char* part :
+        { "<interface name=\"org.qm482.Dde1\">", "<method name=\"WildConnect\">",
+            "type=\"a(ss)\" direction=\"out\"", "<method name=\"Request\">",
+            "<signal name=\"Advise\">", "<interface name=\"org.qm482.Readings1\">",
+            "<property name=\"SerialNumber\" type=\"i\" access=\"read\"/>",
+            "<property name=\"PressureValid\" type=\"b\" access=\"read\"/>" })
+        EXPECT_TRUE(xml.contains(QLatin1String(part))) << part << "\n" << xml.toStdString();
+}
+
 TEST_F(DdeServerTest, ReadingsPropertiesAndOneChangePerNotify)
 {
     const QVariantMap all = client.Properties();

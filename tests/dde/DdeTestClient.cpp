@@ -87,6 +87,14 @@ QVariantMap DdeTestClient::Properties()
     return reply.value();
 }
 
+QString DdeTestClient::Introspect()
+{
+    const QDBusMessage call = QDBusMessage::createMethodCall(Service, Path,
+        QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+    const QDBusReply<QString> reply = bus_.call(call, QDBus::BlockWithGui, 5000);
+    return reply.value();
+}
+
 bool DdeTestClient::NameHasOwner()
 {
     return bus_.interface()->isServiceRegistered(Service);

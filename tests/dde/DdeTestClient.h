@@ -35,6 +35,7 @@ public:
     bool StartAdvise(const QString& topic, const QString& item, uint format = 1);
     bool StopAdvise(const QString& topic, const QString& item, uint format = 1);
     QVariantMap Properties();
+    QString Introspect();
     bool NameHasOwner();
     // The next advise received, waiting a bounded time for it.
     std::optional<Advise> NextAdvise();

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,6 +33,8 @@ bool PrivateBus::Start()
         return false;
     }
     if (pid == 0) {
+        // The daemon must not outlive a test run that crashed.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         ::dup2(out[1], 3); // dup2 clears close-on-exec on the copy
         // Its notices (fd limits and the like) are not the tests' output.
         const int null = ::open("/dev/null", O_WRONLY);

@@ -129,7 +129,8 @@ int Watch(QCoreApplication& app, QDBusConnection bus, const QString& topic, cons
         return Failure(reply.error());
     if (!reply.value()) {
         Print(stderr, DdeTexts::ToolRefused);
-        PrintLine(topic + QLatin1Char(' ') + item);
+        const QByteArray what = (topic + QLatin1Char(' ') + item).toUtf8() + '\n';
+        Print(stderr, std::string_view(what.constData(), static_cast<size_t>(what.size())));
         return ExitRefused;
     }
     app.exec();
