@@ -1,0 +1,159 @@
+#include "dde/DdeServer.h"
+
+#include "dde/ItemText.h"
+#include "dde/ReadingsAdaptor.h"
+#include "resources/DdeTexts.h"
+
+namespace {
+
+QString ToQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+DdeServer::DdeServer() = default;
+
+DdeServer::~DdeServer()
+{
+    Stop();
+}
+
+void DdeServer::SetPanels(
+    const PanelSource* temperature, const PanelSource* humidity, const PanelSource* pressure)
+{
+    panels_ = { temperature, humidity, pressure };
+}
+
+bool DdeServer::Start(long serialNumber)
+{
+    if (instance_.IsInitialized())
+        Stop();
+    const unsigned filters
+        = CBF_FAIL_EXECUTES | CBF_FAIL_POKES | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS;
+    if (!instance_.Initialize(
+            [this](const DdeTransactionArgs& args) { return DdeCallback(args); }, filters))
+        return false;
+    serialNumber_ = serialNumber;
+    service_ = instance_.CreateStringHandle(ToQString(DdeTexts::ServiceName));
+    for (int t = 0; t < 3; ++t)
+        topics_[t]
+            = instance_.CreateStringHandle(QString::fromStdString(TopicName(t, serialNumber)));
+    for (int i = 0; i < 3; ++i)
+        items_[i] = instance_.CreateStringHandle(ToQString(DdeTexts::ItemNames[i]));
+    readings_ = new ReadingsAdaptor(instance_.BusObject(), this);
+    if (!instance_.NameService(service_, DdeNameService::DNS_REGISTER)) {
+        // Not half running: a failed start leaves the server stopped.
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+void DdeServer::Stop()
+{
+    if (!instance_.IsInitialized())
+        return;
+    instance_.NameService(service_, DdeNameService::DNS_UNREGISTER);
+    for (auto& item : items_) {
+        instance_.FreeStringHandle(item);
+        item = {};
+    }
+    for (auto& topic : topics_) {
+        instance_.FreeStringHandle(topic);
+        topic = {};
+    }
+    instance_.FreeStringHandle(service_);
+    service_ = {};
+    readings_ = nullptr; // owned by the bus object
+    instance_.Uninitialize();
+}
+
+void DdeServer::NotifyAll()
+{
+    if (!instance_.IsInitialized())
+        return;
+    for (const DdeHsz topic : topics_) {
+        for (const DdeHsz item : items_)
+            instance_.PostAdvise(topic, item);
+    }
+    if (readings_)
+        readings_->NotifyChanged();
+}
+
+PanelReading DdeServer::Reading(int topic) const
+{
+    if (topic < 0 || topic > 2 || panels_[topic] == nullptr)
+        return PanelReading {};
+    return panels_[topic]->Reading();
+}
+
+int DdeServer::TopicIndex(DdeHsz topic) const
+{
+    for (int t = 0; t < 3; ++t) {
+        if (topic && topics_[t] == topic)
+            return t;
+    }
+    return -1;
+}
+
+int DdeServer::ItemIndex(DdeHsz item) const
+{
+    for (int i = 0; i < 3; ++i) {
+        if (item && items_[i] == item)
+            return i;
+    }
+    return -1;
+}
+
+std::string DdeServer::FormatItem(DdeHsz topic, DdeHsz item) const
+{
+    const int t = TopicIndex(topic);
+    const int i = ItemIndex(item);
+    if (t < 0 || i < 0)
+        return {};
+    std::string text = ItemText(t, i, Reading(t));
+    // CF_TEXT data never exceeds the 1024-byte buffer, terminating zero included.
+    if (text.size() > 1023)
+        text.resize(1023);
+    return text;
+}
+
+bool DdeServer::ValidRequest(const DdeTransactionArgs& args) const
+{
+    return args.format == CF_TEXT && TopicIndex(args.hsz1) >= 0 && ItemIndex(args.hsz2) >= 0;
+}
+
+DdeReply DdeServer::DdeCallback(const DdeTransactionArgs& args)
+{
+    DdeReply reply;
+    switch (args.type) {
+    case DdeTransaction::XTYP_CONNECT:
+        reply.ok = args.hsz2 == service_ && TopicIndex(args.hsz1) >= 0;
+        break;
+    case DdeTransaction::XTYP_WILDCONNECT:
+        // Whatever topic was asked for, all three pairs are offered.
+        if ((!args.hsz1 || TopicIndex(args.hsz1) >= 0) && (!args.hsz2 || args.hsz2 == service_)) {
+            reply.ok = true;
+            for (const DdeHsz topic : topics_)
+                reply.pairs.emplace_back(service_, topic);
+        }
+        break;
+    case DdeTransaction::XTYP_ADVSTART:
+        reply.ok = ValidRequest(args);
+        if (reply.ok)
+            instance_.PostAdvise(args.hsz1, args.hsz2);
+        break;
+    case DdeTransaction::XTYP_REQUEST:
+    case DdeTransaction::XTYP_ADVREQ:
+        reply.ok = ValidRequest(args);
+        if (reply.ok)
+            reply.text = FormatItem(args.hsz1, args.hsz2);
+        break;
+    case DdeTransaction::XTYP_ADVSTOP:
+        reply.ok = ValidRequest(args);
+        break;
+    }
+    return reply;
+}
