@@ -1,0 +1,186 @@
+#include "platform/DialogBuilder.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QPushButton>
+#include <QWidget>
+
+// At file scope: the macro declares the resource initialiser globally.
+static void initResources()
+{
+    // The images live in a static library: make sure its resources link in.
+    static const bool done = [] {
+        Q_INIT_RESOURCE(images);
+        return true;
+    }();
+    (void)done;
+}
+
+namespace {
+
+const char* const kIdProperty = "qm482ControlId";
+
+QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+
+QWidget* defaultControl(const resources::ControlTemplate& c, QWidget* parent)
+{
+    using resources::ControlKind;
+    switch (c.kind) {
+    case ControlKind::Static:
+    case ControlKind::StaticCentred: {
+        auto* l = new QLabel(text(c.text), parent);
+        l->setAlignment((c.kind == ControlKind::StaticCentred ? Qt::AlignHCenter : Qt::AlignLeft) |
+                        Qt::AlignTop);
+        return l;
+    }
+    case ControlKind::Edit: {
+        auto* e = new QLineEdit(text(c.text), parent);
+        e->setReadOnly((c.style & resources::style::kReadOnly) != 0);
+        e->setFrame((c.style & resources::style::kBorder) != 0);
+        return e;
+    }
+    case ControlKind::ComboDropList: {
+        auto* box = new QComboBox(parent);
+        box->setEditable(false);
+        return box;
+    }
+    case ControlKind::PushButton:
+    case ControlKind::DefaultPushButton: {
+        auto* b = new QPushButton(text(c.text), parent);
+        b->setAutoDefault(false);
+        b->setDefault(c.kind == ControlKind::DefaultPushButton);
+        return b;
+    }
+    case ControlKind::Picture: {
+        auto* l = new QLabel(parent);
+        if (c.text == "wait")
+            l->setPixmap(DialogBuilder::Image(resources::ids::kWaitBitmap));
+        return l;
+    }
+    case ControlKind::SunkenRule: {
+        auto* f = new QFrame(parent);
+        f->setFrameShape(QFrame::HLine);
+        f->setFrameShadow(QFrame::Sunken);
+        return f;
+    }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QFont DialogBuilder::TemplateFont(const resources::DialogTemplate& tmpl)
+{
+    // The original faces are not on Linux; a sans-serif of the same size is.
+    QFont font(text(tmpl.fontFace));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(tmpl.fontPoints);
+    return font;
+}
+
+QRect DialogBuilder::ToPixels(const QFont& font, int x, int y, int width, int height)
+{
+    const QFontMetrics fm(font);
+    // Average width of the Latin letters, rounded as the original platform did.
+    const int letters =
+        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int baseX = (letters / 26 + 1) / 2;
+    const int baseY = fm.height();
+    auto mx = [baseX](int v) { return v * baseX / 4; };
+    auto my = [baseY](int v) { return v * baseY / 8; };
+    return {mx(x), my(y), mx(width), my(height)};
+}
+
+bool DialogBuilder::Build(QWidget* dialog, int id, const ControlFactory& factory)
+{
+    initResources();
+    const resources::DialogTemplate* tmpl = resources::FindDialog(id);
+    if (tmpl == nullptr || dialog == nullptr)
+        return false;
+    const QFont font = TemplateFont(*tmpl);
+    dialog->setFont(font);
+    dialog->setWindowTitle(text(tmpl->caption));
+    if (tmpl->caption.empty())
+        dialog->setWindowFlag(Qt::FramelessWindowHint, true);
+    const QRect size = ToPixels(font, 0, 0, tmpl->width, tmpl->height);
+    dialog->resize(size.width(), size.height());
+    if (!tmpl->resizable)
+        dialog->setFixedSize(size.width(), size.height());
+
+    for (const auto& c : tmpl->controls) {
+        QWidget* w = factory ? factory(c, dialog) : nullptr;
+        if (w == nullptr)
+            w = defaultControl(c, dialog);
+        if (w == nullptr)
+            continue;
+        w->setProperty(kIdProperty, c.id);
+        w->setGeometry(ToPixels(font, c.x, c.y, c.width, c.height));
+        w->setFocusPolicy((c.style & resources::style::kTabStop) != 0 ||
+                                  c.kind == resources::ControlKind::ComboDropList ||
+                                  c.kind == resources::ControlKind::PushButton ||
+                                  c.kind == resources::ControlKind::DefaultPushButton
+                              ? Qt::StrongFocus
+                              : w->focusPolicy());
+    }
+    return true;
+}
+
+QWidget* DialogBuilder::Control(const QWidget* dialog, int id)
+{
+    if (dialog == nullptr)
+        return nullptr;
+    const auto children = dialog->findChildren<QWidget*>();
+    for (QWidget* w : children) {
+        if (ControlId(w) == id)
+            return w;
+    }
+    return nullptr;
+}
+
+int DialogBuilder::ControlId(const QWidget* control)
+{
+    const QVariant v = control->property(kIdProperty);
+    return v.isValid() ? v.toInt() : 0;
+}
+
+QHash<int, QAction*> DialogBuilder::BuildMenu(QMenuBar* bar, int id,
+                                              const std::function<void(int)>& onCommand)
+{
+    QHash<int, QAction*> actions;
+    const auto* menu = resources::FindMenu(id);
+    if (menu == nullptr || bar == nullptr)
+        return actions;
+    for (const auto& popup : *menu) {
+        QMenu* m = bar->addMenu(text(popup.text));
+        for (const auto& item : popup.items) {
+            if (item.id == 0) {
+                m->addSeparator();
+                continue;
+            }
+            QAction* a = m->addAction(text(item.text));
+            const int command = item.id;
+            QObject::connect(a, &QAction::triggered, bar, [onCommand, command] {
+                if (onCommand)
+                    onCommand(command);
+            });
+            actions.insert(command, a);
+        }
+    }
+    return actions;
+}
+
+QPixmap DialogBuilder::Image(int id)
+{
+    initResources();
+    return QPixmap(QStringLiteral(":/qm482/%1-%2.xpm")
+                       .arg(id == resources::ids::kIcon ? QStringLiteral("icon")
+                                                        : QStringLiteral("bitmap"))
+                       .arg(id));
+}

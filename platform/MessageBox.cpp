@@ -1,0 +1,67 @@
+#include "platform/MessageBox.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace {
+
+class ModalMessageBox : public MessageBox {
+public:
+    Result Show(QWidget* parent, const QString& text, Icon icon, Buttons buttons) override
+    {
+        QMessageBox box(parent);
+        box.setWindowTitle(Caption());
+        box.setText(text);
+        switch (icon) {
+        case Icon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case Icon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case Icon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case Icon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        }
+        if (buttons == Buttons::YesNo) {
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+        } else {
+            box.setStandardButtons(QMessageBox::Ok);
+        }
+        const int r = box.exec();
+        if (r == QMessageBox::Yes)
+            return Result::Yes;
+        if (r == QMessageBox::No)
+            return Result::No;
+        if (r == QMessageBox::Ok)
+            return Result::Ok;
+        return Result::Cancelled;  // ended from outside (the program is closing)
+    }
+};
+
+ModalMessageBox g_modal;
+MessageBox* g_current = &g_modal;
+
+}  // namespace
+
+MessageBox& MessageBox::Instance() { return *g_current; }
+
+MessageBox* MessageBox::Install(MessageBox* box)
+{
+    MessageBox* previous = g_current;
+    g_current = box != nullptr ? box : &g_modal;
+    return previous;
+}
+
+QString MessageBox::Caption()
+{
+    const QString path = QCoreApplication::applicationFilePath();
+    const QString name = QFileInfo(path).completeBaseName();
+    return name.isEmpty() ? QStringLiteral("qm482") : name;
+}

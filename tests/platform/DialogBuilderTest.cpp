@@ -1,0 +1,129 @@
+#include "platform/DialogBuilder.h"
+#include "platform/MessageBox.h"
+#include "support/ScriptedMessageBox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include <set>
+
+using resources::ControlTemplate;
+
+TEST(DialogBuilder, TemplateControlsExistWithIdsTextsAndDialogUnitGeometry)
+{
+    QDialog dialog;
+    ASSERT_TRUE(DialogBuilder::Build(&dialog, resources::ids::kPortDialog));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Porty"));
+    const auto* tmpl = resources::FindDialog(resources::ids::kPortDialog);
+    const QFont font = DialogBuilder::TemplateFont(*tmpl);
+    for (const ControlTemplate& c : tmpl->controls) {
+        if (c.id == 65535)
+            continue;
+        QWidget* w = DialogBuilder::Control(&dialog, c.id);
+        ASSERT_NE(w, nullptr) << c.id;
+        EXPECT_EQ(w->geometry(), DialogBuilder::ToPixels(font, c.x, c.y, c.width, c.height)) << c.id;
+    }
+    auto* ok = qobject_cast<QPushButton*>(DialogBuilder::Control(&dialog, 1));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->text(), QStringLiteral("OK"));
+    EXPECT_TRUE(ok->isDefault());
+    auto* cancel = qobject_cast<QPushButton*>(DialogBuilder::Control(&dialog, 2));
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), QStringLiteral("Anuluj"));
+    auto* combo = qobject_cast<QComboBox*>(DialogBuilder::Control(&dialog, 1000));
+    ASSERT_NE(combo, nullptr);
+    EXPECT_FALSE(combo->isEditable());
+    EXPECT_EQ(dialog.size(), DialogBuilder::ToPixels(font, 0, 0, 214, 87).size());
+    EXPECT_EQ(DialogBuilder::Control(&dialog, 4242), nullptr);
+    EXPECT_FALSE(DialogBuilder::Build(&dialog, 4242));
+}
+
+TEST(DialogBuilder, DialogUnitsFollowTheFontMetrics)
+{
+    QFont small("Liberation Sans");
+    small.setPixelSize(10);
+    QFont large = small;
+    large.setPixelSize(20);
+    const QRect a = DialogBuilder::ToPixels(small, 4, 8, 40, 80);
+    const QRect b = DialogBuilder::ToPixels(large, 4, 8, 40, 80);
+    EXPECT_GT(a.width(), 0);
+    EXPECT_EQ(a.y(), QFontMetrics(small).height());  // 8 vertical units = one line
+    EXPECT_GT(b.width(), a.width());
+    EXPECT_GT(b.height(), a.height());
+}
+
+TEST(DialogBuilder, FactoryReplacesAControlAndWaitDialogShowsItsPicture)
+{
+    QDialog main;
+    int made = 0;
+    ASSERT_TRUE(DialogBuilder::Build(&main, resources::ids::kMainDialog,
+                                     [&](const ControlTemplate& c, QWidget* parent) -> QWidget* {
+                                         if (c.id != 1003)
+                                             return nullptr;
+                                         ++made;
+                                         auto* w = new QWidget(parent);
+                                         w->setObjectName("panel");
+                                         return w;
+                                     }));
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(DialogBuilder::Control(&main, 1003)->objectName(), QStringLiteral("panel"));
+    auto* status = qobject_cast<QLineEdit*>(DialogBuilder::Control(&main, 1002));
+    ASSERT_NE(status, nullptr);
+    EXPECT_TRUE(status->isReadOnly());
+
+    QDialog wait;
+    ASSERT_TRUE(DialogBuilder::Build(&wait, resources::ids::kWaitDialog));
+    auto* picture = qobject_cast<QLabel*>(DialogBuilder::Control(&wait, 1112));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->pixmap().size(), QSize(57, 109));
+    auto* please = qobject_cast<QLabel*>(DialogBuilder::Control(&wait, 1238));
+    ASSERT_NE(please, nullptr);
+    EXPECT_EQ(please->text(), QStringLiteral("Proszę czekać"));
+    EXPECT_FALSE(DialogBuilder::Image(resources::ids::kIcon).isNull());
+}
+
+TEST(DialogBuilder, MainMenuHasEveryCommandWithItsText)
+{
+    QMenuBar bar;
+    std::vector<int> commands;
+    const auto actions = DialogBuilder::BuildMenu(&bar, resources::ids::kMainMenu,
+                                                  [&](int id) { commands.push_back(id); });
+    const std::set<int> expected{32795, 32783, 32780, 32781, 32772, 32771,
+                                 32773, 32796, 32778, 32797, 32779};
+    EXPECT_EQ(actions.size(), static_cast<int>(expected.size()));
+    for (int id : expected)
+        ASSERT_TRUE(actions.contains(id)) << id;
+    EXPECT_EQ(actions[32772]->text(), QStringLiteral("Zawsze na wierzchu"));
+    EXPECT_EQ(actions[32773]->text(), QStringLiteral("Rejestracja do pliku"));
+    EXPECT_EQ(bar.actions().size(), 4);
+    EXPECT_EQ(bar.actions()[0]->text(), QStringLiteral("Program"));
+    actions[32783]->trigger();
+    EXPECT_EQ(commands, std::vector<int>{32783});
+    EXPECT_EQ(resources::String(resources::ids::kAboutString), "&About QM482...");
+}
+
+TEST(MessageBoxService, ScriptedResponderAnswersAndRecords)
+{
+    {
+        ScriptedMessageBox script;
+        script.answers.push_back(MessageBox::Result::Yes);
+        EXPECT_EQ(ShowMessage(nullptr, "pytanie?", MessageBox::Icon::Question,
+                              MessageBox::Buttons::YesNo),
+                  MessageBox::Result::Yes);
+        EXPECT_EQ(ShowMessage(nullptr, QStringLiteral("Błąd inicjalizacji DDE!"),
+                              MessageBox::Icon::Error),
+                  MessageBox::Result::Ok);
+        ASSERT_EQ(script.shown.size(), 2u);
+        EXPECT_EQ(script.shown[1].icon, MessageBox::Icon::Error);
+        EXPECT_EQ(script.count(QStringLiteral("Błąd inicjalizacji DDE!")), 1);
+        EXPECT_EQ(&MessageBox::Instance(), &script);
+    }
+    EXPECT_EQ(dynamic_cast<ScriptedMessageBox*>(&MessageBox::Instance()), nullptr);
+    EXPECT_EQ(MessageBox::Caption(), QStringLiteral("platform_tests"));
+}
