@@ -1,0 +1,62 @@
+#include "device/PortDialog.h"
+
+#include "device/PortChoice.h"
+#include "device/WaitDialog.h"
+#include "platform/DialogBuilder.h"
+#include "platform/MessageBox.h"
+#include "resources/DialogTemplates.h"
+#include "resources/PortDialogTexts.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+PortDialog::PortDialog(int portInUse, Enumerator enumerate, QWidget* parent)
+    : QDialog(parent), portNumber_(portInUse), enumerate_(std::move(enumerate))
+{
+    DialogBuilder::Build(this, resources::ids::kPortDialog);
+    setModal(true);
+    portList_ = qobject_cast<QComboBox*>(DialogBuilder::Control(this, 1000));
+    status_ = qobject_cast<QLabel*>(DialogBuilder::Control(this, 1001));
+    if (auto* ok = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 1)))
+        connect(ok, &QPushButton::clicked, this, &PortDialog::OnOk);
+    if (auto* cancel = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 2)))
+        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+PortDialog::~PortDialog() = default;
+
+int PortDialog::exec()
+{
+    portLines_.clear();
+    {
+        WaitDialog wait(this, parentWidget());
+        wait.exec();
+    }
+    OnInitDialog();
+    return QDialog::exec();
+}
+
+void PortDialog::OnInitDialog()
+{
+    if (status_ != nullptr)
+        status_->setText(QString::fromStdString(port_choice::StatusText(portNumber_)));
+    if (portList_ == nullptr)
+        return;
+    portList_->clear();
+    for (const std::string& line : portLines_)
+        portList_->addItem(QString::fromStdString(line));
+    portList_->setCurrentIndex(port_choice::PreselectedIndex(portLines_, portNumber_));
+}
+
+void PortDialog::OnOk()
+{
+    const QString text = portList_ != nullptr ? portList_->currentText() : QString();
+    const int port = port_choice::ChosenPort(text.toStdString());
+    if (port <= 0) {
+        ShowMessage(this, QString::fromUtf8(texts::port::kNoPortChosen));
+        return;
+    }
+    portNumber_ = port;
+    accept();
+}
