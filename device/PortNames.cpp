@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -23,6 +24,16 @@ int wholeNumber(std::string_view text)
     if (ec != std::errc() || ptr != end)
         return -1;
     return value;
+}
+
+// Both names reach the same file (std::filesystem::equivalent refuses
+// character devices).
+bool sameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev
+        && sa.st_ino == sb.st_ino;
 }
 
 std::string linkFolder(const PortRoots& roots)
@@ -94,7 +105,7 @@ int PortNames::PortForDevicePath(const std::string& path, const PortRoots& roots
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(linkFolder(roots), ec)) {
         const int n = PortForLinkName(entry.path().filename().string());
-        if (n != 0 && fs::equivalent(entry.path(), path, ec))
+        if (n != 0 && sameFile(entry.path().string(), path))
             return n;
     }
     const fs::path p(path);

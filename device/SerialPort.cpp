@@ -131,6 +131,13 @@ bool SerialPort::StartMonitoring()
     stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (stopFd_ < 0)
         return false;
+    // Whatever came between Open and now is a stale half frame. Purged here
+    // rather than on the new thread, so a byte that arrives after this call
+    // returns is always delivered.
+    {
+        std::lock_guard lock(lock_);
+        calls_.Flush(fd_, TCIOFLUSH);
+    }
     gate_ = DeliveryGate::Create();
     running_ = true;
     try {
@@ -170,10 +177,6 @@ void SerialPort::CloseDevice()
 
 void SerialPort::MonitorThread()
 {
-    {
-        std::lock_guard lock(lock_);
-        calls_.Flush(fd_, TCIOFLUSH);
-    }
     const short wanted = (eventMask_ & EV_RXCHAR) != 0 ? POLLIN : 0;
     bool lost = false;
     for (;;) {
