@@ -94,11 +94,7 @@ TEST_F(Bridge, DestroyingWhileTheMeterSendsDeliversNothingAfterwards)
     auto port = OpenPort(bridge);
     ASSERT_TRUE(port);
     std::atomic<bool> sending{true};
-    std::thread meter([&] {
-        const std::vector<std::uint8_t> chunk(32, 0x41);
-        while (sending && pty.Write(chunk)) {
-        }
-    });
+    std::thread meter([&] { pty.Flood(sending); });
     ASSERT_TRUE(pumpUntil([&] { return received.size() > 200; }));
     // The monitor thread is now (most likely) waiting on a posted byte that
     // has not been handled: the destructor must release it, not pump events.
@@ -108,7 +104,6 @@ TEST_F(Bridge, DestroyingWhileTheMeterSendsDeliversNothingAfterwards)
     EXPECT_EQ(received.size(), atClose);
     EXPECT_EQ(losses, 0);
     sending = false;
-    pty.CloseMaster();
     meter.join();
 }
 

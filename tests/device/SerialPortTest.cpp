@@ -159,12 +159,7 @@ TEST_F(SerialPortPty, BurstWaitingInThePortIsDeliveredByteByByte)
 TEST_F(SerialPortPty, DeletingWhileTheMeterSendsEndsAndDeliversNothingAfterwards)
 {
     std::atomic<bool> sending{true};
-    std::thread meter([&] {
-        const std::vector<std::uint8_t> chunk(64, 0x55);
-        while (sending)
-            if (!pty.Write(chunk))
-                break;
-    });
+    std::thread meter([&] { pty.Flood(sending); });
     {
         SerialPort port(SystemCalls::Real(), roots);
         ASSERT_TRUE(OpenAndStart(port));
@@ -175,7 +170,6 @@ TEST_F(SerialPortPty, DeletingWhileTheMeterSendsEndsAndDeliversNothingAfterwards
     EXPECT_EQ(owner.bytes().size(), atClose);
     EXPECT_EQ(owner.losses(), 0);
     sending = false;
-    pty.CloseMaster();  // unblocks a write stuck on a full pty
     meter.join();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
@@ -38,6 +39,16 @@ public:
             done += static_cast<std::size_t>(n);
         }
         return true;
+    }
+    // For a writer thread that must be stoppable: never blocks on a full pty.
+    void Flood(const std::atomic<bool>& going)
+    {
+        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+        const std::uint8_t chunk[32] = {0x41, 0x42, 0x43};
+        while (going) {
+            if (::write(master_, chunk, sizeof chunk) < 0)
+                ::usleep(1000);
+        }
     }
     void CloseMaster()
     {
