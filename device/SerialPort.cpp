@@ -1,0 +1,237 @@
+#include "device/SerialPort.h"
+
+#include "device/SerialPortOwner.h"
+#include "device/SystemCalls.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+speed_t speedFor(int baud)
+{
+    switch (baud) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 150: return B150;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return 0;
+    }
+}
+
+tcflag_t sizeFor(int dataBits)
+{
+    switch (dataBits) {
+    case 5: return CS5;
+    case 6: return CS6;
+    case 7: return CS7;
+    case 8: return CS8;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+SerialPort::SerialPort() : SerialPort(SystemCalls::Real(), PortRoots::System()) {}
+
+SerialPort::SerialPort(SystemCalls& calls, PortRoots roots)
+    : calls_(calls), roots_(std::move(roots))
+{
+}
+
+SerialPort::~SerialPort()
+{
+    {
+        std::lock_guard lock(lock_);
+        if (fd_ >= 0)
+            SetModemLines(false);
+    }
+    StopMonitoring();
+    CloseDevice();
+}
+
+bool SerialPort::Open(SerialPortOwner* owner, int portNumber, int baud, char parity,
+                      int dataBits, int stopBits, unsigned eventMask)
+{
+    // A second Open replaces the first port entirely.
+    StopMonitoring();
+    CloseDevice();
+
+    owner_ = owner;
+    portNumber_ = portNumber;
+    baud_ = baud;
+    eventMask_ = eventMask;
+
+    std::lock_guard lock(lock_);
+    devicePath_ = PortNames::DevicePath(portNumber, roots_);
+    if (devicePath_.empty())
+        return false;
+    fd_ = calls_.Open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0)
+        return false;
+    // Not shared with other programs; a device that refuses is still used.
+    calls_.Ioctl(fd_, TIOCEXCL, nullptr);
+    Configure(baud, parity, dataBits, stopBits);
+    SetModemLines(true);
+    calls_.Flush(fd_, TCIOFLUSH);
+    return true;
+}
+
+void SerialPort::Configure(int baud, char parity, int dataBits, int stopBits)
+{
+    termios t{};
+    if (calls_.GetAttributes(fd_, &t) != 0)
+        return;
+    const speed_t speed = speedFor(baud);
+    const tcflag_t size = sizeFor(dataBits);
+    if (speed == 0 || size == 0 || (stopBits != 1 && stopBits != 2))
+        return;
+    cfmakeraw(&t);
+    t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP);
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    t.c_cflag |= size | CREAD | CLOCAL;
+    switch (parity) {
+    case 'N': case 'n': break;
+    case 'E': case 'e': t.c_cflag |= PARENB; break;
+    case 'O': case 'o': t.c_cflag |= PARENB | PARODD; break;
+    default: return;
+    }
+    if (stopBits == 2)
+        t.c_cflag |= CSTOPB;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    calls_.SetAttributes(fd_, TCSANOW, &t);
+}
+
+void SerialPort::SetModemLines(bool raised)
+{
+    int bits = TIOCM_DTR | TIOCM_RTS;
+    calls_.Ioctl(fd_, raised ? TIOCMBIS : TIOCMBIC, &bits);
+}
+
+bool SerialPort::StartMonitoring()
+{
+    if (fd_ < 0 || monitor_.joinable())
+        return false;
+    stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stopFd_ < 0)
+        return false;
+    // Whatever came between Open and now is a stale half frame. Purged here
+    // rather than on the new thread, so a byte that arrives after this call
+    // returns is always delivered.
+    {
+        std::lock_guard lock(lock_);
+        calls_.Flush(fd_, TCIOFLUSH);
+    }
+    gate_ = DeliveryGate::Create();
+    running_ = true;
+    try {
+        monitor_ = std::thread(&SerialPort::MonitorThread, this);
+    } catch (...) {
+        running_ = false;
+        return false;
+    }
+    return true;
+}
+
+void SerialPort::StopMonitoring()
+{
+    if (gate_)
+        gate_->Stop();  // releases a delivery the owner has not handled yet
+    if (stopFd_ >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto n = ::write(stopFd_, &one, sizeof one);
+    }
+    if (monitor_.joinable())
+        monitor_.join();
+    if (stopFd_ >= 0) {
+        ::close(stopFd_);
+        stopFd_ = -1;
+    }
+    gate_.reset();
+}
+
+void SerialPort::CloseDevice()
+{
+    std::lock_guard lock(lock_);
+    if (fd_ >= 0) {
+        calls_.Close(fd_);
+        fd_ = -1;
+    }
+}
+
+void SerialPort::MonitorThread()
+{
+    const short wanted = (eventMask_ & EV_RXCHAR) != 0 ? POLLIN : 0;
+    bool lost = false;
+    for (;;) {
+        // Stop first in the list: it wins when both are ready.
+        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd_, wanted, 0}};
+        const int ready = calls_.Poll(fds, 2, -1);
+        if (ready < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            break;
+        }
+        if ((fds[0].revents & POLLIN) != 0 || gate_->Stopped())
+            break;
+        if ((fds[1].revents & POLLIN) != 0) {
+            if (!ReadPending(lost))
+                break;
+            continue;
+        }
+        // Hang-up or error without data: the device is gone. Polling again
+        // would return at once forever.
+        if ((fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            lost = true;
+            break;
+        }
+    }
+    if (lost && owner_ != nullptr && !gate_->Stopped())
+        owner_->PostDeviceLost(gate_->IssueLoss());
+    running_ = false;
+}
+
+bool SerialPort::ReadPending(bool& lost)
+{
+    for (;;) {
+        std::uint8_t byte = 0;
+        ssize_t n = 0;
+        int error = 0;
+        {
+            std::lock_guard lock(lock_);
+            n = calls_.Read(fd_, &byte, 1);
+            error = n < 0 ? errno : 0;
+        }
+        if (n == 1) {
+            if (owner_ == nullptr)
+                continue;
+            owner_->PostByte(gate_->IssueByte(byte));
+            if (!gate_->WaitHandled())
+                return false;
+            continue;
+        }
+        if (n < 0 && error == EINTR)
+            continue;
+        if (n < 0 && (error == EAGAIN || error == EWOULDBLOCK))
+            return true;  // all read; wait for more
+        // End of file or a read error (EIO after a hang-up).
+        lost = true;
+        return false;
+    }
+}

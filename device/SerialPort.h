@@ -1,0 +1,70 @@
+#pragma once
+
+#include "device/DeliveryGate.h"
+#include "device/PortNames.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class SerialPortOwner;
+class SystemCalls;
+
+// One COM port for the meter: opens and configures the line on termios and
+// runs a monitor thread that hands every received byte, one at a time, to
+// the owner and waits until the owner has handled it. Deleting the object
+// is the only way to close the port.
+class SerialPort {
+public:
+    static constexpr unsigned EV_RXCHAR = 1;  // event mask bit: character received
+
+    SerialPort();
+    // Tests pass their own system calls and port roots.
+    SerialPort(SystemCalls& calls, PortRoots roots);
+    virtual ~SerialPort();
+
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Opens port n read-write, non-blocking, not as controlling terminal,
+    // exclusively, and sets the line (raw, given baud, parity 'N'/'E'/'O',
+    // data bits, stop bits, no flow control), raises DTR and RTS and flushes
+    // both queues. True once the device is open, even when a configuration
+    // step was refused; false only if the device could not be opened.
+    bool Open(SerialPortOwner* owner, int portNumber, int baud, char parity, int dataBits,
+              int stopBits, unsigned eventMask);
+    // Starts the monitor thread; false without an open port or if the thread
+    // cannot be created.
+    bool StartMonitoring();
+
+    // True while the monitor thread runs (it ends on stop or device loss).
+    bool Monitoring() const { return running_.load(); }
+    int portNumber() const { return portNumber_; }
+    const std::string& devicePath() const { return devicePath_; }
+
+private:
+    void Configure(int baud, char parity, int dataBits, int stopBits);
+    void SetModemLines(bool raised);
+    void StopMonitoring();
+    void CloseDevice();
+    void MonitorThread();
+    // Reads and delivers what is waiting; false when the thread must end,
+    // with `lost` telling whether the device went away.
+    bool ReadPending(bool& lost);
+
+    SystemCalls& calls_;
+    PortRoots roots_;
+    int portNumber_ = 0;
+    int baud_ = 0;
+    unsigned eventMask_ = 0;
+    SerialPortOwner* owner_ = nullptr;
+    std::string devicePath_;
+
+    std::mutex lock_;  // guards fd_ during open and each read; never held while delivering
+    int fd_ = -1;
+    int stopFd_ = -1;
+    std::shared_ptr<DeliveryGate> gate_;
+    std::thread monitor_;
+    std::atomic<bool> running_{false};
+};

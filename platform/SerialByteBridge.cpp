@@ -1,0 +1,72 @@
+#include "platform/SerialByteBridge.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+namespace {
+
+// Posted events own their ticket: an event Qt discards (its receiver gone)
+// completes the ticket on destruction and so never holds the monitor thread.
+class SerialEvent : public QEvent {
+public:
+    static QEvent::Type ByteType()
+    {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    static QEvent::Type LossType()
+    {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+
+    SerialEvent(QEvent::Type type, DeliveryGate::Ticket ticket)
+        : QEvent(type), ticket(std::move(ticket))
+    {
+    }
+
+    DeliveryGate::Ticket ticket;
+};
+
+}  // namespace
+
+SerialByteBridge::SerialByteBridge(ByteHandler onByte, LossHandler onLost, QObject* parent)
+    : QObject(parent), onByte_(std::move(onByte)), onLost_(std::move(onLost))
+{
+    // Both types are registered here, on the UI thread, not first on the monitor thread.
+    SerialEvent::ByteType();
+    SerialEvent::LossType();
+}
+
+SerialByteBridge::~SerialByteBridge() = default;
+
+void SerialByteBridge::PostByte(DeliveryGate::Ticket ticket)
+{
+    QCoreApplication::postEvent(this, new SerialEvent(SerialEvent::ByteType(), std::move(ticket)));
+}
+
+void SerialByteBridge::PostDeviceLost(DeliveryGate::Ticket ticket)
+{
+    QCoreApplication::postEvent(this, new SerialEvent(SerialEvent::LossType(), std::move(ticket)));
+}
+
+bool SerialByteBridge::event(QEvent* e)
+{
+    const auto type = e->type();
+    if (type != SerialEvent::ByteType() && type != SerialEvent::LossType())
+        return QObject::event(e);
+    auto* serial = static_cast<SerialEvent*>(e);
+    // Take the ticket out: the handler may delete the port (and with it
+    // nothing of ours), and the ticket must be completed after it returned.
+    DeliveryGate::Ticket ticket = std::move(serial->ticket);
+    if (!ticket.Claim())
+        return true;
+    if (type == SerialEvent::ByteType()) {
+        if (onByte_)
+            onByte_(ticket.byte());
+        ticket.Complete();
+    } else if (onLost_) {
+        onLost_();
+    }
+    return true;
+}
