@@ -57,7 +57,9 @@ void DeliveryGate::Complete(std::uint64_t sequence)
 }
 
 DeliveryGate::Ticket::Ticket(Ticket&& other) noexcept
-    : gate_(std::move(other.gate_)), sequence_(other.sequence_), byte_(other.byte_)
+    : gate_(std::move(other.gate_))
+    , sequence_(other.sequence_)
+    , byte_(other.byte_)
 {
     other.gate_.reset();
 }

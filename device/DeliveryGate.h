@@ -35,12 +35,14 @@ public:
     private:
         friend class DeliveryGate;
         Ticket(std::shared_ptr<DeliveryGate> gate, std::uint64_t sequence, std::uint8_t byte)
-            : gate_(std::move(gate)), sequence_(sequence), byte_(byte)
+            : gate_(std::move(gate))
+            , sequence_(sequence)
+            , byte_(byte)
         {
         }
 
         std::shared_ptr<DeliveryGate> gate_;
-        std::uint64_t sequence_ = 0;  // 0: a loss report, nobody waits for it
+        std::uint64_t sequence_ = 0; // 0: a loss report, nobody waits for it
         std::uint8_t byte_ = 0;
     };
 
@@ -66,6 +68,6 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable handled_;
     bool stopped_ = false;
-    std::uint64_t pending_ = 0;  // sequence of the byte in flight, 0 when none
+    std::uint64_t pending_ = 0; // sequence of the byte in flight, 0 when none
     std::uint64_t next_ = 1;
 };

@@ -18,7 +18,7 @@ long tenths(double value, long low, long high)
     return std::clamp(std::lround(value * 10.0), low, high);
 }
 
-}  // namespace
+} // namespace
 
 std::uint8_t FrameEncoder::WithParity(std::uint8_t payload)
 {
@@ -30,7 +30,7 @@ std::uint8_t FrameEncoder::WithParity(std::uint8_t payload)
 
 FrameEncoder::Frame FrameEncoder::Encode(const Measurement& m)
 {
-    Frame f{};
+    Frame f {};
     auto digit = [](long v) { return WithParity(static_cast<std::uint8_t>(kDigitZero + v)); };
     // Writes `count` decimal digits of v at position `at`, most significant first.
     auto digits = [&f, &digit](std::size_t at, std::size_t count, long v) {

@@ -18,7 +18,9 @@ PortEnumerator::PortEnumerator()
 }
 
 PortEnumerator::PortEnumerator(PortRoots roots, SystemCalls& calls, DeviceSource source)
-    : roots_(std::move(roots)), calls_(calls), source_(std::move(source))
+    : roots_(std::move(roots))
+    , calls_(calls)
+    , source_(std::move(source))
 {
     if (roots_.links.empty())
         roots_.links = PortNames::LinkFolder();
@@ -47,7 +49,7 @@ bool PortEnumerator::SerialTypeKnown(const std::string& name) const
     std::ifstream in(fs::path(roots_.sys) / "class/tty" / name / "type");
     int type = -1;
     if (!(in >> type))
-        return true;  // no sysfs entry: let the probe decide
+        return true; // no sysfs entry: let the probe decide
     return type != 0;
 }
 
@@ -60,8 +62,8 @@ bool PortEnumerator::Accessible(const std::string& path) const
     return true;
 }
 
-std::string PortEnumerator::Describe(const std::string& name, const std::string& model,
-                                     const std::string& path) const
+std::string PortEnumerator::Describe(
+    const std::string& name, const std::string& model, const std::string& path) const
 {
     std::string d = name;
     if (!model.empty())
@@ -101,11 +103,12 @@ void PortEnumerator::Probe(PortList& list)
         const int fd = calls_.Open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             if (errno == EACCES || errno == EPERM)
-                list.Add(port, name + std::string(DeviceTexts::kSeparator)
-                                   + std::string(DeviceTexts::kNoAccess));
+                list.Add(port,
+                    name + std::string(DeviceTexts::kSeparator)
+                        + std::string(DeviceTexts::kNoAccess));
             continue;
         }
-        termios t{};
+        termios t {};
         const bool serial = calls_.GetAttributes(fd, &t) == 0;
         calls_.Close(fd);
         if (serial)

@@ -32,8 +32,8 @@ private:
     // False for a ttyS whose serial type is unknown (the 8250 driver's phantom ports).
     bool SerialTypeKnown(const std::string& name) const;
     // "ttyUSB0, FT232R" plus the no-access note when opening is refused.
-    std::string Describe(const std::string& name, const std::string& model,
-                         const std::string& path) const;
+    std::string Describe(
+        const std::string& name, const std::string& model, const std::string& path) const;
     bool Accessible(const std::string& path) const;
 
     PortRoots roots_;

@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kRanges = {"ttyS", "ttyUSB", "ttyACM", "ttyAMA"};
+constexpr std::array<std::string_view, 4> kRanges = { "ttyS", "ttyUSB", "ttyACM", "ttyAMA" };
 
 // Parses a decimal number that makes up all of `text`; -1 otherwise.
 int wholeNumber(std::string_view text)
@@ -30,8 +30,8 @@ int wholeNumber(std::string_view text)
 // character devices).
 bool sameFile(const std::string& a, const std::string& b)
 {
-    struct stat sa {};
-    struct stat sb {};
+    struct stat sa { };
+    struct stat sb { };
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev
         && sa.st_ino == sb.st_ino;
 }
@@ -41,7 +41,7 @@ std::string linkFolder(const PortRoots& roots)
     return roots.links.empty() ? PortNames::LinkFolder() : roots.links;
 }
 
-}  // namespace
+} // namespace
 
 PortRoots PortRoots::System()
 {

@@ -8,7 +8,7 @@
 struct PortRoots {
     std::string dev = "/dev";
     std::string sys = "/sys";
-    std::string links;  // empty: the link folder of LinkFolder()
+    std::string links; // empty: the link folder of LinkFolder()
 
     static PortRoots System();
 };

@@ -14,41 +14,65 @@ namespace {
 speed_t speedFor(int baud)
 {
     switch (baud) {
-    case 50: return B50;
-    case 75: return B75;
-    case 110: return B110;
-    case 150: return B150;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return 0;
+    case 50:
+        return B50;
+    case 75:
+        return B75;
+    case 110:
+        return B110;
+    case 150:
+        return B150;
+    case 300:
+        return B300;
+    case 600:
+        return B600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return 0;
     }
 }
 
 tcflag_t sizeFor(int dataBits)
 {
     switch (dataBits) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    case 8: return CS8;
-    default: return 0;
+    case 5:
+        return CS5;
+    case 6:
+        return CS6;
+    case 7:
+        return CS7;
+    case 8:
+        return CS8;
+    default:
+        return 0;
     }
 }
 
-}  // namespace
+} // namespace
 
-SerialPort::SerialPort() : SerialPort(SystemCalls::Real(), PortRoots::System()) {}
+SerialPort::SerialPort()
+    : SerialPort(SystemCalls::Real(), PortRoots::System())
+{
+}
 
 SerialPort::SerialPort(SystemCalls& calls, PortRoots roots)
-    : calls_(calls), roots_(std::move(roots))
+    : calls_(calls)
+    , roots_(std::move(roots))
 {
 }
 
@@ -63,8 +87,8 @@ SerialPort::~SerialPort()
     CloseDevice();
 }
 
-bool SerialPort::Open(SerialPortOwner* owner, int portNumber, int baud, char parity,
-                      int dataBits, int stopBits, unsigned eventMask)
+bool SerialPort::Open(SerialPortOwner* owner, int portNumber, int baud, char parity, int dataBits,
+    int stopBits, unsigned eventMask)
 {
     // A second Open replaces the first port entirely.
     StopMonitoring();
@@ -92,7 +116,7 @@ bool SerialPort::Open(SerialPortOwner* owner, int portNumber, int baud, char par
 
 void SerialPort::Configure(int baud, char parity, int dataBits, int stopBits)
 {
-    termios t{};
+    termios t {};
     if (calls_.GetAttributes(fd_, &t) != 0)
         return;
     const speed_t speed = speedFor(baud);
@@ -104,10 +128,19 @@ void SerialPort::Configure(int baud, char parity, int dataBits, int stopBits)
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
     t.c_cflag |= size | CREAD | CLOCAL;
     switch (parity) {
-    case 'N': case 'n': break;
-    case 'E': case 'e': t.c_cflag |= PARENB; break;
-    case 'O': case 'o': t.c_cflag |= PARENB | PARODD; break;
-    default: return;
+    case 'N':
+    case 'n':
+        break;
+    case 'E':
+    case 'e':
+        t.c_cflag |= PARENB;
+        break;
+    case 'O':
+    case 'o':
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    default:
+        return;
     }
     if (stopBits == 2)
         t.c_cflag |= CSTOPB;
@@ -152,7 +185,7 @@ bool SerialPort::StartMonitoring()
 void SerialPort::StopMonitoring()
 {
     if (gate_)
-        gate_->Stop();  // releases a delivery the owner has not handled yet
+        gate_->Stop(); // releases a delivery the owner has not handled yet
     if (stopFd_ >= 0) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const auto n = ::write(stopFd_, &one, sizeof one);
@@ -181,7 +214,7 @@ void SerialPort::MonitorThread()
     bool lost = false;
     for (;;) {
         // Stop first in the list: it wins when both are ready.
-        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd_, wanted, 0}};
+        pollfd fds[2] = { { stopFd_, POLLIN, 0 }, { fd_, wanted, 0 } };
         const int ready = calls_.Poll(fds, 2, -1);
         if (ready < 0) {
             if (errno == EINTR || errno == EAGAIN)
@@ -229,7 +262,7 @@ bool SerialPort::ReadPending(bool& lost)
         if (n < 0 && error == EINTR)
             continue;
         if (n < 0 && (error == EAGAIN || error == EWOULDBLOCK))
-            return true;  // all read; wait for more
+            return true; // all read; wait for more
         // End of file or a read error (EIO after a hang-up).
         lost = true;
         return false;

@@ -17,7 +17,7 @@ class SystemCalls;
 // is the only way to close the port.
 class SerialPort {
 public:
-    static constexpr unsigned EV_RXCHAR = 1;  // event mask bit: character received
+    static constexpr unsigned EV_RXCHAR = 1; // event mask bit: character received
 
     SerialPort();
     // Tests pass their own system calls and port roots.
@@ -33,7 +33,7 @@ public:
     // both queues. True once the device is open, even when a configuration
     // step was refused; false only if the device could not be opened.
     bool Open(SerialPortOwner* owner, int portNumber, int baud, char parity, int dataBits,
-              int stopBits, unsigned eventMask);
+        int stopBits, unsigned eventMask);
     // Starts the monitor thread; false without an open port or if the thread
     // cannot be created.
     bool StartMonitoring();
@@ -61,10 +61,10 @@ private:
     SerialPortOwner* owner_ = nullptr;
     std::string devicePath_;
 
-    std::mutex lock_;  // guards fd_ during open and each read; never held while delivering
+    std::mutex lock_; // guards fd_ during open and each read; never held while delivering
     int fd_ = -1;
     int stopFd_ = -1;
     std::shared_ptr<DeliveryGate> gate_;
     std::thread monitor_;
-    std::atomic<bool> running_{false};
+    std::atomic<bool> running_ { false };
 };

@@ -30,8 +30,7 @@ struct Udev {
     const char* (*device_get_property_value)(udev_device*, const char*);
 };
 
-template<typename F>
-bool bind(void* library, const char* name, F& function)
+template<typename F> bool bind(void* library, const char* name, F& function)
 {
     function = reinterpret_cast<F>(::dlsym(library, name));
     return function != nullptr;
@@ -63,8 +62,8 @@ std::string text(const char* s)
 
 std::string describe(const Udev& u, udev_device* device, udev_device* parent)
 {
-    for (const char* key : {"ID_MODEL_FROM_DATABASE", "ID_MODEL", "ID_VENDOR_FROM_DATABASE",
-                            "ID_VENDOR"}) {
+    for (const char* key :
+        { "ID_MODEL_FROM_DATABASE", "ID_MODEL", "ID_VENDOR_FROM_DATABASE", "ID_VENDOR" }) {
         std::string value = text(u.device_get_property_value(device, key));
         if (!value.empty())
             return value;
@@ -73,14 +72,14 @@ std::string describe(const Udev& u, udev_device* device, udev_device* parent)
     return driver.empty() ? text(u.device_get_driver(parent)) : driver;
 }
 
-}  // namespace
+} // namespace
 
 bool UdevPorts::Scan(std::vector<TtyDevice>& devices)
 {
     void* library = ::dlopen("libudev.so.1", RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr)
         return false;
-    Udev u{};
+    Udev u {};
     bool ok = load(library, u);
     udev* context = ok ? u.new_() : nullptr;
     udev_enumerate* list = context != nullptr ? u.enumerate_new(context) : nullptr;
@@ -96,8 +95,8 @@ bool UdevPorts::Scan(std::vector<TtyDevice>& devices)
             udev_device* parent = u.device_get_parent(device);
             const std::string devnode = text(u.device_get_devnode(device));
             if (parent != nullptr && !devnode.empty())
-                devices.push_back({devnode, text(u.device_get_sysname(device)),
-                                   describe(u, device, parent)});
+                devices.push_back(
+                    { devnode, text(u.device_get_sysname(device)), describe(u, device, parent) });
             u.device_unref(device);
         }
     }

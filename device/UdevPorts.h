@@ -5,9 +5,9 @@
 
 // A serial device as the device database describes it.
 struct TtyDevice {
-    std::string devnode;      // "/dev/ttyUSB0"
-    std::string sysname;      // "ttyUSB0"
-    std::string description;  // model from the database, else model, vendor, driver
+    std::string devnode; // "/dev/ttyUSB0"
+    std::string sysname; // "ttyUSB0"
+    std::string description; // model from the database, else model, vendor, driver
 };
 
 // Lists tty devices with a real parent device through libudev, opened at

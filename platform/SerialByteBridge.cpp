@@ -21,17 +21,20 @@ public:
     }
 
     SerialEvent(QEvent::Type type, DeliveryGate::Ticket ticket)
-        : QEvent(type), ticket(std::move(ticket))
+        : QEvent(type)
+        , ticket(std::move(ticket))
     {
     }
 
     DeliveryGate::Ticket ticket;
 };
 
-}  // namespace
+} // namespace
 
 SerialByteBridge::SerialByteBridge(ByteHandler onByte, LossHandler onLost, QObject* parent)
-    : QObject(parent), onByte_(std::move(onByte)), onLost_(std::move(onLost))
+    : QObject(parent)
+    , onByte_(std::move(onByte))
+    , onLost_(std::move(onLost))
 {
     // Both types are registered here, on the UI thread, not first on the monitor thread.
     SerialEvent::ByteType();

@@ -18,8 +18,8 @@ public:
     using ByteHandler = std::function<void(std::uint8_t)>;
     using LossHandler = std::function<void()>;
 
-    explicit SerialByteBridge(ByteHandler onByte, LossHandler onLost = {},
-                              QObject* parent = nullptr);
+    explicit SerialByteBridge(
+        ByteHandler onByte, LossHandler onLost = {}, QObject* parent = nullptr);
     ~SerialByteBridge() override;
 
     void PostByte(DeliveryGate::Ticket ticket) override;

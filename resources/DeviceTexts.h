@@ -10,4 +10,4 @@ inline constexpr std::string_view kNoAccess = "brak uprawnień (grupa dialout)";
 // Separates the device name from the model in a port's description.
 inline constexpr std::string_view kSeparator = ", ";
 
-}  // namespace DeviceTexts
+} // namespace DeviceTexts

@@ -32,7 +32,7 @@ void onSignal(int)
     stopRequested = 1;
 }
 
-constexpr double kMeterCharsPerSecond = 300.0 / 9.0;  // 7N1 plus start bit: 9 bits a character
+constexpr double kMeterCharsPerSecond = 300.0 / 9.0; // 7N1 plus start bit: 9 bits a character
 constexpr double kMeterFramePeriod = 0.6;
 
 struct Options {
@@ -42,8 +42,8 @@ struct Options {
     int badParityEvery = 0;
     int strayEvery = 0;
     int noiseEvery = 0;
-    double sendSeconds = 0;  // silence: after this long sending ...
-    double silentSeconds = 0;  // ... this long quiet
+    double sendSeconds = 0; // silence: after this long sending ...
+    double silentSeconds = 0; // ... this long quiet
     long frames = -1;
     double rate = kMeterCharsPerSecond;
     unsigned seed = 1;
@@ -154,34 +154,33 @@ void pause(double seconds)
 {
     if (seconds <= 0 || stopRequested)
         return;
-    timespec t{};
+    timespec t {};
     t.tv_sec = static_cast<time_t>(seconds);
     t.tv_nsec = static_cast<long>((seconds - static_cast<double>(t.tv_sec)) * 1e9);
-    while (!stopRequested && ::nanosleep(&t, &t) != 0 && errno == EINTR) {
-    }
+    while (!stopRequested && ::nanosleep(&t, &t) != 0 && errno == EINTR) { }
 }
 
 double now()
 {
-    timespec t{};
+    timespec t {};
     ::clock_gettime(CLOCK_MONOTONIC, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-void print(long index, const std::vector<std::uint8_t>& bytes, const char* what,
-           const Measurement& m)
+void print(
+    long index, const std::vector<std::uint8_t>& bytes, const char* what, const Measurement& m)
 {
     std::printf("frame %ld:", index);
     for (auto b : bytes)
         std::printf(" %02X", b);
     std::printf("  %s serial %d T %.1f RH %.1f P %.1f%s%s%s%s\n", what, m.serialNumber,
-                m.temperature, m.humidity, m.pressure, m.temperatureError ? " temp-error" : "",
-                m.humidityError ? " rh-error" : "", m.pressureError ? " p-error" : "",
-                m.calibrationError ? " cal-error" : "");
+        m.temperature, m.humidity, m.pressure, m.temperatureError ? " temp-error" : "",
+        m.humidityError ? " rh-error" : "", m.pressureError ? " p-error" : "",
+        m.calibrationError ? " cal-error" : "");
     std::fflush(stdout);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -204,7 +203,7 @@ int main(int argc, char** argv)
         std::perror("qm482-sim: open pty");
         return 1;
     }
-    termios t{};
+    termios t {};
     if (::tcgetattr(slave, &t) == 0) {
         ::cfmakeraw(&t);
         ::tcsetattr(slave, TCSANOW, &t);
@@ -218,17 +217,16 @@ int main(int argc, char** argv)
     fs::remove(link, ec);
     fs::create_symlink(slavePath, link, ec);
     if (ec) {
-        std::fprintf(stderr, "qm482-sim: cannot link %s: %s\n", link.c_str(),
-                     ec.message().c_str());
+        std::fprintf(stderr, "qm482-sim: cannot link %s: %s\n", link.c_str(), ec.message().c_str());
         return 1;
     }
     std::printf("linked COM%d: %s -> %s\n", o.port, link.c_str(), slavePath.c_str());
     std::fflush(stdout);
 
-    struct sigaction sa {};
+    struct sigaction sa { };
     sa.sa_handler = onSignal;
     ::sigemptyset(&sa.sa_mask);
-    for (int s : {SIGINT, SIGTERM, SIGHUP})
+    for (int s : { SIGINT, SIGTERM, SIGHUP })
         ::sigaction(s, &sa, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 

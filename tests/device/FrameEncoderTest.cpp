@@ -1,5 +1,5 @@
-#include "device/FrameDecoder.h"
 #include "device/FrameEncoder.h"
+#include "device/FrameDecoder.h"
 #include "support/Frames.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +8,10 @@ namespace {
 
 testframes::Bytes bytes(const FrameEncoder::Frame& f)
 {
-    return {f.begin(), f.end()};
+    return { f.begin(), f.end() };
 }
 
-}  // namespace
+} // namespace
 
 TEST(FrameEncoder, ReproducesTheWorkedExamples)
 {
@@ -21,10 +21,10 @@ TEST(FrameEncoder, ReproducesTheWorkedExamples)
     m.temperature = 23.4;
     m.pressure = 1013.2;
     EXPECT_EQ(testframes::hex(bytes(FrameEncoder::Encode(m))),
-              testframes::hex(testframes::workedExample()));
+        testframes::hex(testframes::workedExample()));
     m.temperature = -12.3;
     EXPECT_EQ(testframes::hex(bytes(FrameEncoder::Encode(m))),
-              testframes::hex(testframes::minusExample()));
+        testframes::hex(testframes::minusExample()));
 
     Measurement e;
     e.temperatureError = true;
@@ -33,7 +33,7 @@ TEST(FrameEncoder, ReproducesTheWorkedExamples)
     e.temperature = 100.5;
     e.pressure = 987.6;
     EXPECT_EQ(testframes::hex(bytes(FrameEncoder::Encode(e))),
-              testframes::hex(testframes::errorExample()));
+        testframes::hex(testframes::errorExample()));
 }
 
 TEST(FrameEncoder, DecoderReadsBackEveryFlagSerialAndValue)
@@ -41,8 +41,8 @@ TEST(FrameEncoder, DecoderReadsBackEveryFlagSerialAndValue)
     FrameDecoder decoder;
     int cases = 0;
     for (int flags = 0; flags < 16; ++flags) {
-        for (int serial : {0, 1, 0x00FF, 0x0100, 4660, 0xABCD, 65535}) {
-            for (int t : {-999, -1, 0, 1, 234, 999, 1000, 9999}) {
+        for (int serial : { 0, 1, 0x00FF, 0x0100, 4660, 0xABCD, 65535 }) {
+            for (int t : { -999, -1, 0, 1, 234, 999, 1000, 9999 }) {
                 Measurement m;
                 m.humidityError = (flags & 1) != 0;
                 m.temperatureError = (flags & 2) != 0;
@@ -53,7 +53,8 @@ TEST(FrameEncoder, DecoderReadsBackEveryFlagSerialAndValue)
                 m.humidity = (serial % 1000) * 0.1;
                 m.pressure = (serial * 7 % 100000) * 0.1;
                 const auto f = FrameEncoder::Encode(m);
-                ASSERT_TRUE(decoder.decode(f.data(), f.size())) << flags << " " << serial << " " << t;
+                ASSERT_TRUE(decoder.decode(f.data(), f.size()))
+                    << flags << " " << serial << " " << t;
                 EXPECT_EQ(decoder.measurement(), m) << flags << " " << serial << " " << t;
                 ++cases;
             }

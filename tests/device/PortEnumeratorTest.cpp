@@ -35,8 +35,8 @@ class FakeTree : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        roots = {tree / "dev", tree / "sys", tree / "links"};
-        for (const auto& d : {roots.dev, roots.sys + "/class/tty", roots.links})
+        roots = { tree / "dev", tree / "sys", tree / "links" };
+        for (const auto& d : { roots.dev, roots.sys + "/class/tty", roots.links })
             fs::create_directories(d);
     }
     void Device(const std::string& name, const testpty::Pty& pty)
@@ -61,7 +61,7 @@ protected:
     WatchedCalls calls;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(FakeTree, DatabaseDescriptionsWithDeviceNamesAndPortSuffixCut)
 {
@@ -73,9 +73,9 @@ TEST_F(FakeTree, DatabaseDescriptionsWithDeviceNamesAndPortSuffixCut)
     unsigned count = 0;
     const auto text = Enumerate(
         [&](std::vector<TtyDevice>& out) {
-            out.push_back({roots.dev + "/ttyS4", "ttyS4", "USB Serial Port (COM5)"});
-            out.push_back({roots.dev + "/ttyS0", "ttyS0", "Communications Port"});
-            out.push_back({"/dev/pts/99", "99", "not a table device"});
+            out.push_back({ roots.dev + "/ttyS4", "ttyS4", "USB Serial Port (COM5)" });
+            out.push_back({ roots.dev + "/ttyS0", "ttyS0", "Communications Port" });
+            out.push_back({ "/dev/pts/99", "99", "not a table device" });
             return true;
         },
         count);
@@ -89,7 +89,7 @@ TEST_F(FakeTree, WithoutDatabaseProbingFindsTheTableDevices)
     Device("ttyUSB1", usb);
     Device("ttyACM0", acm);
     Device("ttyS1", phantom);
-    SerialType("ttyS1", 0);  // the 8250 driver's phantom port: absent, never opened
+    SerialType("ttyS1", 0); // the 8250 driver's phantom port: absent, never opened
     std::ofstream(roots.dev + "/ttyS2") << "not a tty";
     unsigned count = 0;
     const auto text = Enumerate([](std::vector<TtyDevice>&) { return false; }, count);
@@ -104,11 +104,11 @@ TEST_F(FakeTree, DeviceTheUserMayNotOpenSaysSo)
     testpty::Pty usb, acm;
     Device("ttyUSB0", usb);
     Device("ttyACM3", acm);
-    calls.denied = {"ttyUSB0", "ttyACM3"};
+    calls.denied = { "ttyUSB0", "ttyACM3" };
     unsigned count = 0;
     const auto text = Enumerate(
         [&](std::vector<TtyDevice>& out) {
-            out.push_back({roots.dev + "/ttyUSB0", "ttyUSB0", "FT232R USB UART"});
+            out.push_back({ roots.dev + "/ttyUSB0", "ttyUSB0", "FT232R USB UART" });
             return true;
         },
         count);
@@ -121,8 +121,8 @@ TEST_F(FakeTree, LinkFolderEntriesAreListedAndWin)
     testpty::Pty sim, usb;
     Device("ttyUSB0", usb);
     fs::create_symlink(sim.slave(), roots.links + "/COM7");
-    fs::create_symlink(sim.slave(), roots.links + "/COM65");  // overrides the table entry
-    fs::create_symlink(tree / "gone", roots.links + "/COM9");  // its simulator ended
+    fs::create_symlink(sim.slave(), roots.links + "/COM65"); // overrides the table entry
+    fs::create_symlink(tree / "gone", roots.links + "/COM9"); // its simulator ended
     fs::create_symlink(sim.slave(), roots.links + "/notaport");
     unsigned count = 0;
     const auto text = Enumerate({}, count);

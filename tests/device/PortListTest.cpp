@@ -17,8 +17,8 @@ TEST(PortList, PortsWithoutDescriptionAndTheEnds)
     PortList list;
     list.Add(256);
     list.Add(1);
-    list.Add(0);    // out of range: ignored
-    list.Add(257);  // likewise
+    list.Add(0); // out of range: ignored
+    list.Add(257); // likewise
     list.Add(12, "");
     unsigned count = 0;
     EXPECT_EQ(list.Text(count), "COM1\nCOM12\nCOM256\n");
@@ -43,14 +43,14 @@ TEST(PortList, PortSuffixIsCutOnlyWhenItEndsTheText)
         const char* in;
         const char* out;
     } cases[] = {
-        {"USB Serial Port (COM5)", "USB Serial Port"},
-        {"Modem (COM3) spare", "Modem (COM3) spare"},
-        {"Modem (COM)", "Modem (COM)"},
-        {"Modem (COMx)", "Modem (COMx)"},
-        {"Modem (COM12", "Modem (COM12"},
-        {"A (COM1) (COM2)", "A (COM1) (COM2)"},  // the first " (COM" decides
-        {" (COM9)", ""},
-        {"plain", "plain"},
+        { "USB Serial Port (COM5)", "USB Serial Port" },
+        { "Modem (COM3) spare", "Modem (COM3) spare" },
+        { "Modem (COM)", "Modem (COM)" },
+        { "Modem (COMx)", "Modem (COMx)" },
+        { "Modem (COM12", "Modem (COM12" },
+        { "A (COM1) (COM2)", "A (COM1) (COM2)" }, // the first " (COM" decides
+        { " (COM9)", "" },
+        { "plain", "plain" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(PortList::CutPortSuffix(c.in), c.out) << c.in;

@@ -1,6 +1,6 @@
+#include "platform/SerialByteBridge.h"
 #include "device/SerialPort.h"
 #include "device/SystemCalls.h"
-#include "platform/SerialByteBridge.h"
 #include "support/Pty.h"
 
 #include <QCoreApplication>
@@ -16,8 +16,7 @@
 namespace {
 
 // Runs the UI thread's events until `done` holds (bounded).
-template<typename Pred>
-bool pumpUntil(Pred done)
+template<typename Pred> bool pumpUntil(Pred done)
 {
     QDeadlineTimer deadline(10000);
     while (!done()) {
@@ -64,7 +63,7 @@ protected:
     int losses = 0;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Bridge, BytesArriveInOrderOnceOnTheUiThread)
 {
@@ -89,11 +88,11 @@ TEST_F(Bridge, BytesArriveInOrderOnceOnTheUiThread)
 
 TEST_F(Bridge, DestroyingWhileTheMeterSendsDeliversNothingAfterwards)
 {
-    SerialByteBridge bridge([this](std::uint8_t b) { received.push_back(b); },
-                            [this] { ++losses; });
+    SerialByteBridge bridge(
+        [this](std::uint8_t b) { received.push_back(b); }, [this] { ++losses; });
     auto port = OpenPort(bridge);
     ASSERT_TRUE(port);
-    std::atomic<bool> sending{true};
+    std::atomic<bool> sending { true };
     std::thread meter([&] { pty.Flood(sending); });
     ASSERT_TRUE(pumpUntil([&] { return received.size() > 200; }));
     // The monitor thread is now (most likely) waiting on a posted byte that
@@ -112,24 +111,23 @@ TEST_F(Bridge, HandlerMayDeleteThePortItCameFrom)
     std::unique_ptr<SerialPort> port;
     SerialByteBridge bridge([&](std::uint8_t b) {
         received.push_back(b);
-        port.reset();  // e.g. the user picks another port from a dialog run here
+        port.reset(); // e.g. the user picks another port from a dialog run here
     });
     port = OpenPort(bridge);
     ASSERT_TRUE(port);
-    ASSERT_TRUE(pty.Write({1, 2, 3, 4}));
+    ASSERT_TRUE(pty.Write({ 1, 2, 3, 4 }));
     ASSERT_TRUE(pumpUntil([&] { return !port; }));
     pumpFor(30);
-    EXPECT_EQ(received, std::vector<std::uint8_t>{1});
+    EXPECT_EQ(received, std::vector<std::uint8_t> { 1 });
 }
 
 TEST_F(Bridge, LostDeviceIsReportedOnceOnTheUiThread)
 {
     SerialByteBridge bridge([this](std::uint8_t b) { received.push_back(b); },
-                            [this] {
-                                offThread |= QThread::currentThread()
-                                    != QCoreApplication::instance()->thread();
-                                ++losses;
-                            });
+        [this] {
+            offThread |= QThread::currentThread() != QCoreApplication::instance()->thread();
+            ++losses;
+        });
     auto port = OpenPort(bridge);
     ASSERT_TRUE(port);
     pty.CloseMaster();

@@ -46,8 +46,7 @@ public:
     }
 
     // Waits (bounded, so a fault fails instead of hanging) for a condition.
-    template<typename Pred>
-    bool WaitFor(Pred pred)
+    template<typename Pred> bool WaitFor(Pred pred)
     {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, 10s, [&] { return pred(*this); });
@@ -97,7 +96,7 @@ std::vector<std::uint8_t> everyByte(int copies)
 
 double processCpuSeconds()
 {
-    timespec t{};
+    timespec t {};
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
@@ -124,7 +123,7 @@ protected:
     RecordingOwner owner;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SerialPortPty, EveryByteExactlyOnceAndInOrder)
 {
@@ -133,7 +132,7 @@ TEST_F(SerialPortPty, EveryByteExactlyOnceAndInOrder)
     const auto sent = everyByte(4);
     ASSERT_TRUE(pty.Write(sent));
     ASSERT_TRUE(owner.WaitFor([&](auto& o) { return o.size() >= sent.size(); }));
-    std::this_thread::sleep_for(50ms);  // nothing more may follow
+    std::this_thread::sleep_for(50ms); // nothing more may follow
     EXPECT_EQ(owner.bytes(), sent);
 }
 
@@ -142,7 +141,7 @@ TEST_F(SerialPortPty, BurstWaitingInThePortIsDeliveredByteByByte)
     owner.holdFirst = true;
     SerialPort port(SystemCalls::Real(), roots);
     ASSERT_TRUE(OpenAndStart(port));
-    ASSERT_TRUE(pty.Write({0x40}));
+    ASSERT_TRUE(pty.Write({ 0x40 }));
     ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.holding(); }));
     // While the first byte is being handled the rest arrives and waits.
     const auto burst = everyByte(2);
@@ -158,7 +157,7 @@ TEST_F(SerialPortPty, BurstWaitingInThePortIsDeliveredByteByByte)
 
 TEST_F(SerialPortPty, DeletingWhileTheMeterSendsEndsAndDeliversNothingAfterwards)
 {
-    std::atomic<bool> sending{true};
+    std::atomic<bool> sending { true };
     std::thread meter([&] { pty.Flood(sending); });
     {
         SerialPort port(SystemCalls::Real(), roots);
@@ -179,10 +178,10 @@ TEST_F(SerialPortPty, DeletingReleasesAByteTheOwnerNeverHandled)
     {
         SerialPort port(SystemCalls::Real(), roots);
         ASSERT_TRUE(OpenAndStart(port));
-        ASSERT_TRUE(pty.Write({1, 2, 3}));
+        ASSERT_TRUE(pty.Write({ 1, 2, 3 }));
         ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.holding(); }));
-    }  // must not wait for the held byte
-    owner.ReleaseHeld();  // too late: refused
+    } // must not wait for the held byte
+    owner.ReleaseHeld(); // too late: refused
     EXPECT_TRUE(owner.bytes().empty());
 }
 
@@ -190,7 +189,7 @@ TEST_F(SerialPortPty, HangUpEndsTheThreadQuietlyAndIsReportedOnce)
 {
     SerialPort port(SystemCalls::Real(), roots);
     ASSERT_TRUE(OpenAndStart(port));
-    ASSERT_TRUE(pty.Write({1, 2}));
+    ASSERT_TRUE(pty.Write({ 1, 2 }));
     ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.size() == 2; }));
 
     const double before = processCpuSeconds();
@@ -207,9 +206,9 @@ TEST_F(SerialPortPty, HangUpEndsTheThreadQuietlyAndIsReportedOnce)
 TEST(SerialPort, PortWithoutDeviceGivesFalseAndNoThread)
 {
     testpty::TempDir dir;
-    PortRoots roots{dir / "dev", dir / "sys", dir / "links"};
+    PortRoots roots { dir / "dev", dir / "sys", dir / "links" };
     RecordingOwner owner;
-    for (int n : {0, 3, 65, 257}) {
+    for (int n : { 0, 3, 65, 257 }) {
         SerialPort port(SystemCalls::Real(), roots);
         EXPECT_FALSE(port.Open(&owner, n, 300, 'N', 7, 1, SerialPort::EV_RXCHAR)) << n;
         EXPECT_FALSE(port.StartMonitoring()) << n;
@@ -280,7 +279,7 @@ public:
     int pollInterrupts = 0;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SerialPortPty, ModemLinesRaisedOnOpenAndLoweredOnClose)
 {
@@ -301,15 +300,15 @@ TEST_F(SerialPortPty, RefusedLineSettingsStillCountAsOpened)
     SerialPort port(calls, roots);
     ASSERT_TRUE(OpenAndStart(port));
     // The pty keeps its line discipline's cooked mode: a line ends at '\n'.
-    ASSERT_TRUE(pty.Write({'a', '\n'}));
+    ASSERT_TRUE(pty.Write({ 'a', '\n' }));
     ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.size() == 2; }));
-    EXPECT_EQ(owner.bytes(), (std::vector<std::uint8_t>{'a', '\n'}));
+    EXPECT_EQ(owner.bytes(), (std::vector<std::uint8_t> { 'a', '\n' }));
 }
 
 TEST_F(SerialPortPty, InterruptedAndWouldBlockReadsAreRetried)
 {
     ScriptedCalls calls;
-    calls.readErrors = {EINTR, EAGAIN, EINTR};
+    calls.readErrors = { EINTR, EAGAIN, EINTR };
     calls.pollInterrupts = 2;
     SerialPort port(calls, roots);
     ASSERT_TRUE(OpenAndStart(port));
@@ -325,10 +324,10 @@ TEST_F(SerialPortPty, InterruptedAndWouldBlockReadsAreRetried)
 TEST_F(SerialPortPty, ReadErrorIsADeviceLoss)
 {
     ScriptedCalls calls;
-    calls.readErrors = {EIO};
+    calls.readErrors = { EIO };
     SerialPort port(calls, roots);
     ASSERT_TRUE(OpenAndStart(port));
-    ASSERT_TRUE(pty.Write({1}));
+    ASSERT_TRUE(pty.Write({ 1 }));
     ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.lossCount() == 1; }));
     EXPECT_TRUE(owner.bytes().empty());
     std::this_thread::sleep_for(20ms);

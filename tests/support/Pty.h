@@ -44,7 +44,7 @@ public:
     void Flood(const std::atomic<bool>& going)
     {
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-        const std::uint8_t chunk[32] = {0x41, 0x42, 0x43};
+        const std::uint8_t chunk[32] = { 0x41, 0x42, 0x43 };
         while (going) {
             if (::write(master_, chunk, sizeof chunk) < 0)
                 ::usleep(1000);
@@ -87,4 +87,4 @@ private:
     std::string path_;
 };
 
-}  // namespace testpty
+} // namespace testpty
