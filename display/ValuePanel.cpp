@@ -1,0 +1,178 @@
+#include "display/ValuePanel.h"
+
+#include "display/ValueFormat.h"
+#include "platform/Choosers.h"
+#include "platform/FontMapping.h"
+#include "platform/WindowTimers.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPixmap>
+
+ValuePanel::ValuePanel(QWidget* parent)
+    : QWidget(parent),
+      captionFont_(ToQFont(FontDescription::Make("Arial", 20))),
+      timers_(new WindowTimers([this](unsigned id) { OnTimer(id); }, this))
+{
+    // Every pixel is drawn in paintEvent from one off-screen picture.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+ValuePanel::~ValuePanel() = default;
+
+void ValuePanel::RepaintNow() { repaint(); }
+
+void ValuePanel::SetValue(double value)
+{
+    if (value == rawValue_ && !noValue_)
+        return;
+    rawValue_ = value;
+    noValue_ = false;
+    RepaintNow();
+}
+
+void ValuePanel::SetNoValue()
+{
+    noValue_ = true;
+    RepaintNow();
+}
+
+void ValuePanel::SetQuantity(int sourceUnit, int displayUnit, bool showUnit)
+{
+    if (sourceUnit == sourceUnit_ && displayUnit == displayUnit_ && showUnit == showUnit_)
+        return;
+    sourceUnit_ = sourceUnit;
+    displayUnit_ = displayUnit;
+    showUnit_ = showUnit;
+    RepaintNow();
+}
+
+void ValuePanel::SetCaption(const QString& caption)
+{
+    caption_ = caption;
+    RepaintNow();
+}
+
+void ValuePanel::SetBlinking(bool on)
+{
+    if (on) {
+        if (blinkTimerId_ == 0)
+            blinkTimerId_ = timers_->SetTimer(TIMER_BLINK, kBlinkMs);
+        return;
+    }
+    timers_->KillTimer(blinkTimerId_);
+    blinkTimerId_ = 0;
+    if (blinkPhase_) {
+        blinkPhase_ = false;
+        RepaintNow();
+    }
+}
+
+void ValuePanel::OnTimer(unsigned id)
+{
+    if (id != TIMER_BLINK)
+        return;
+    blinkPhase_ = !blinkPhase_;
+    RepaintNow();
+}
+
+void ValuePanel::CreateValueFont()
+{
+    valueFont_ = ToQFont(valueFontDescription_);
+    setFont(valueFont_);
+}
+
+void ValuePanel::ApplyFont(const FontDescription& description)
+{
+    valueFontDescription_ = description;
+    CreateValueFont();
+    RepaintNow();
+}
+
+void ValuePanel::ChooseValueFont()
+{
+    FontDescription d = valueFontDescription_;
+    if (!Choosers::Instance().ChooseFont(nullptr, d))
+        return;
+    ApplyFont(d);
+}
+
+void ValuePanel::ChooseBackgroundColour()
+{
+    unsigned c = backgroundColour_;
+    if (Choosers::Instance().ChooseColour(nullptr, c))
+        backgroundColour_ = c;
+    RepaintNow();
+}
+
+void ValuePanel::ChooseTextColour()
+{
+    unsigned c = textColour_;
+    if (Choosers::Instance().ChooseColour(nullptr, c))
+        textColour_ = c;
+    RepaintNow();
+}
+
+void ValuePanel::paintEvent(QPaintEvent*)
+{
+    displayedValue_ = ComputeDisplayValue(rawValue_, sourceUnit_, displayUnit_);
+    QRect r = rect();
+    const QRect m = r;
+
+    // The whole picture is made off screen and copied in one transfer, so
+    // a panel never flickers while values arrive or the window is resized.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap memory(r.size() * ratio);
+    memory.setDevicePixelRatio(ratio);
+    memory.fill(palette().color(backgroundRole()));
+    {
+        QPainter p(&memory);
+        const QColor background = ToQColor(backgroundColour_);
+        const QColor text = ToQColor(textColour_);
+        p.fillRect(r, background);
+
+        // Caption band: text colour across the whole width, caption in the
+        // background colour.
+        p.setFont(captionFont_);
+        const QFontMetrics cm(captionFont_);
+        QRect band(0, 0, cm.horizontalAdvance(caption_), cm.height());
+        band.setRight(r.right());
+        p.fillRect(band, text);
+        p.setPen(background);
+        p.drawText(band, Qt::AlignCenter | Qt::TextSingleLine, caption_);
+
+        if (!blinkPhase_) {
+            r.setTop(band.bottom() + 1);
+            p.setFont(valueFont_);
+            p.setPen(text);
+            if (noValue_) {
+                valueText_ = QStringLiteral("???");
+                p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, valueText_);
+            } else {
+                const ValueText v =
+                    FormatPanelValue(displayedValue_, displayUnit_, showUnit_, twoDecimals_);
+                valueText_ = QString::fromStdString(v.text);
+                if (v.drawn && !v.raisedTwo) {
+                    p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, valueText_);
+                } else if (v.raisedTwo) {
+                    const QFontMetrics vm(valueFont_);
+                    const QRect measured = vm.boundingRect(
+                        m, Qt::TextSingleLine, QString::fromStdString(v.measureText));
+                    const int w = measured.width();
+                    const int h = measured.height();
+                    const int cx = (r.left() + r.right() + 1) / 2;
+                    const int cy = (r.top() + r.bottom() + 1) / 2;
+                    const QRect box(QPoint(cx - w / 2, cy - h / 2), QPoint(cx + w / 2, cy + h / 2));
+                    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                               valueText_);
+                    const QRect two(QPoint(cx + w / 2 - 200, cy - (6 * h) / 8),
+                                    QPoint(cx + w / 2 + 193, cy + (2 * h) / 8));
+                    p.drawText(two, Qt::AlignCenter | Qt::TextSingleLine, QStringLiteral("2"));
+                }
+            }
+        }
+    }
+    QPainter screen(this);
+    screen.drawPixmap(0, 0, memory);
+    ++paintCount_;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "display/FontDescription.h"
+
+#include <QFont>
+#include <QWidget>
+
+class WindowTimers;
+
+// One measured quantity in large type under a caption band; "???" while
+// there is no valid value, the value blinking while it is in error.
+class ValuePanel : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr unsigned TIMER_BLINK = 1052;
+    static constexpr unsigned kBlinkMs = 500;
+
+    explicit ValuePanel(QWidget* parent = nullptr);
+    ~ValuePanel() override;
+
+    void SetValue(double value);
+    void SetNoValue();
+    void SetQuantity(int sourceUnit, int displayUnit, bool showUnit);
+    void SetBlinking(bool on);
+    void ApplyFont(const FontDescription& description);
+    void ChooseValueFont();
+    void ChooseBackgroundColour();
+    void ChooseTextColour();
+    void OnTimer(unsigned id);
+
+    // Makes the value font from its description (at the window's start-up).
+    void CreateValueFont();
+
+    double rawValue() const { return rawValue_; }
+    double displayedValue() const { return displayedValue_; }
+    bool noValue() const { return noValue_; }
+    bool blinking() const { return blinkTimerId_ != 0; }
+    bool blinkPhase() const { return blinkPhase_; }
+    int sourceUnit() const { return sourceUnit_; }
+    int displayUnit() const { return displayUnit_; }
+    bool showUnit() const { return showUnit_; }
+    const QString& caption() const { return caption_; }
+    void SetCaption(const QString& caption);
+    unsigned backgroundColour() const { return backgroundColour_; }
+    void SetBackgroundColour(unsigned colour) { backgroundColour_ = colour; }
+    unsigned textColour() const { return textColour_; }
+    void SetTextColour(unsigned colour) { textColour_ = colour; }
+    const FontDescription& valueFontDescription() const { return valueFontDescription_; }
+    // Before the font exists (the settings are loaded); no repaint.
+    void SetValueFontDescription(const FontDescription& d) { valueFontDescription_ = d; }
+    const QFont& valueFont() const { return valueFont_; }
+    const QString& valueText() const { return valueText_; }
+    int paintCount() const { return paintCount_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void RepaintNow();
+
+    QString valueText_;
+    bool twoDecimals_ = false;
+    QString caption_;
+    unsigned blinkTimerId_ = 0;
+    bool blinkPhase_ = false;
+    QFont valueFont_;
+    QFont captionFont_;
+    FontDescription valueFontDescription_ = FontDescription::Make("Arial", 60);
+    unsigned textColour_ = 8404992;
+    unsigned backgroundColour_ = 16770250;
+    bool showUnit_ = true;
+    double displayedValue_ = 0;
+    double rawValue_ = 0;
+    bool noValue_ = true;
+    int sourceUnit_ = 0;
+    int displayUnit_ = 0;
+
+    WindowTimers* timers_;
+    int paintCount_ = 0;
+};

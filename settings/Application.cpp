@@ -1,0 +1,37 @@
+#include "settings/Application.h"
+
+#include "display/MainDialog.h"
+#include "settings/IniFile.h"
+#include "settings/MainDialogSettings.h"
+#include "settings/PosixFileLayer.h"
+#include "settings/SettingsTable.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+Application::Application(IniFileLayer* files, ModalRun run) : files_(files), run_(std::move(run)) {}
+
+bool Application::Run()
+{
+    MainDialog dialog;
+    PosixFileLayer defaultFiles;
+    IniFile ini(4, files_ != nullptr ? *files_ : defaultFiles);
+    MainDialogSettings access(dialog);
+    // A store that cannot be opened reads nothing and writes nothing: the
+    // window keeps its construction defaults.
+    if (ini.Open(kSettingsFileName, /*saveOnClose=*/true, /*createIfMissing=*/true,
+                 /*ignoreCase=*/true, /*backupOnSave=*/false))
+        LoadSettings(ini, access);
+
+    if (run_)
+        run_(dialog);
+    else
+        dialog.exec();
+
+    dialog.DeleteSerialPort();
+    QSize screen(1024, 768);
+    if (const QScreen* primary = QGuiApplication::primaryScreen())
+        screen = primary->size();
+    SaveSettings(ini, access, screen.width(), screen.height());
+    return false;
+}

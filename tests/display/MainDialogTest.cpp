@@ -1,0 +1,388 @@
+#include "device/FrameEncoder.h"
+#include "device/SerialPort.h"
+#include "display/MainDialog.h"
+#include "display/ValuePanel.h"
+#include "support/Pty.h"
+#include "support/ScriptedMessageBox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <sys/wait.h>
+
+namespace {
+
+const QString kBusName = QStringLiteral("org.qm482.QM482");
+
+void feed(MainDialog& d, const Measurement& m)
+{
+    for (auto b : FrameEncoder::Encode(m))
+        d.OnByteReceived(b);
+}
+
+Measurement reading(int serial = 4660)
+{
+    Measurement m;
+    m.serialNumber = serial;
+    m.temperature = 234 * 0.1;
+    m.humidity = 456 * 0.1;
+    m.pressure = 10132 * 0.1;
+    return m;
+}
+
+bool serviceOnBus()
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(kBusName).value();
+}
+
+template<typename Pred>
+bool spinUntil(Pred pred, int boundMs = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < boundMs)
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    return pred();
+}
+
+// Runs `step` inside a modal loop once `pred` holds (checked every 10 ms),
+// for as long as `context` lives.
+void when(QObject* context, std::function<bool()> pred, std::function<void()> step)
+{
+    QTimer::singleShot(10, context, [context, pred, step] {
+        if (pred())
+            step();
+        else
+            when(context, pred, step);
+    });
+}
+
+bool modalIsPortDialog()
+{
+    return qobject_cast<PortDialog*>(QApplication::activeModalWidget()) != nullptr;
+}
+
+// A folder of COMn links of the test's own.
+class PortsFolder {
+public:
+    PortsFolder()
+    {
+        char tmpl[] = "/tmp/qm482-ports-XXXXXX";
+        path_ = ::mkdtemp(tmpl);
+        ::setenv("QM482_PORTS_DIR", path_.c_str(), 1);
+    }
+    ~PortsFolder() { std::filesystem::remove_all(path_); }
+    void Link(int port, const std::string& target)
+    {
+        std::filesystem::create_symlink(target, path_ + "/COM" + std::to_string(port));
+    }
+
+private:
+    std::string path_;
+};
+
+// A window that has run its start-up and is shown, without a modal loop.
+class ShownWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dialog.SetPortEnumerator([](unsigned& n, std::string& t) {
+            n = 0;
+            t.clear();
+            return true;
+        });
+    }
+    // Starts the window as the program does and gives the test control
+    // inside its modal loop.
+    void RunWith(std::function<void()> body)
+    {
+        when(&dialog, [&] { return dialog.isVisible(); },
+             [&, body] {
+                 body();
+                 if (dialog.isVisible())
+                     dialog.reject();
+             });
+        dialog.exec();
+    }
+
+    ScriptedMessageBox boxes;
+    PortsFolder ports;
+    MainDialog dialog;
+};
+
+}  // namespace
+
+TEST_F(ShownWindow, FirstGoodFrameLaysOutAndStartsTheServiceASecondDoesNeither)
+{
+    dialog.portNumber = 250;  // no such device: one message, then the dialog
+    boxes.answers.push_back(MessageBox::Result::Ok);
+    RunWith([&] {
+        EXPECT_EQ(dialog.statusText(), QStringLiteral("Brak komunikacji z urządzeniem. "));
+        EXPECT_TRUE(dialog.temperaturePanel().noValue());
+        EXPECT_TRUE(dialog.temperaturePanel().blinking());
+        int unregistered = 0;
+        QDBusServiceWatcher watcher(kBusName, QDBusConnection::sessionBus(),
+                                    QDBusServiceWatcher::WatchForUnregistration);
+        QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered,
+                         [&] { ++unregistered; });
+
+        const int layouts = dialog.layoutCount();
+        feed(dialog, reading());
+        EXPECT_EQ(dialog.layoutCount(), layouts + 1);
+        EXPECT_TRUE(dialog.ddeServer().IsRunning());
+        EXPECT_TRUE(serviceOnBus());
+        EXPECT_EQ(dialog.statusText(), QStringLiteral("QM-482 nr 4660. Pomiar prawidłowy. "));
+        EXPECT_FALSE(dialog.temperaturePanel().noValue());
+        EXPECT_EQ(dialog.temperaturePanel().rawValue(), 234 * 0.1);
+        EXPECT_FALSE(dialog.pressurePanel().blinking());
+
+        Measurement next = reading();
+        next.temperature = 250 * 0.1;
+        feed(dialog, next);
+        EXPECT_EQ(dialog.layoutCount(), layouts + 1) << "an unchanged link laid out again";
+        EXPECT_EQ(dialog.temperaturePanel().rawValue(), 250 * 0.1);
+        spinUntil([] { return false; }, 100);
+        EXPECT_EQ(unregistered, 0) << "a second good frame restarted the service";
+
+        // A bad frame takes the service away.
+        for (auto b : {0x41, 0x0D})
+            dialog.OnByteReceived(static_cast<std::uint8_t>(b));
+        EXPECT_FALSE(dialog.ddeServer().IsRunning());
+        EXPECT_TRUE(spinUntil([] { return !serviceOnBus(); }));
+        EXPECT_EQ(dialog.statusText(), QStringLiteral("Brak komunikacji z urządzeniem. "));
+        EXPECT_TRUE(dialog.humidityPanel().noValue());
+        EXPECT_TRUE(dialog.humidityPanel().blinking());
+        EXPECT_EQ(dialog.humidityPanel().rawValue(), 456 * 0.1) << "the raw value is kept";
+    });
+    EXPECT_EQ(boxes.count(QStringLiteral("Nie można otworzyć portu COM250")), 1);
+    EXPECT_EQ(dialog.portNumber, 250) << "a failed start-up open keeps the saved port";
+}
+
+TEST_F(ShownWindow, SerialNumberZeroShowsValuesWithoutService)
+{
+    RunWith([&] {
+        feed(dialog, reading(0));
+        EXPECT_FALSE(dialog.temperaturePanel().noValue());
+        EXPECT_FALSE(dialog.ddeServer().IsRunning());
+        EXPECT_FALSE(serviceOnBus());
+        EXPECT_TRUE(boxes.shown.empty());
+    });
+}
+
+TEST_F(ShownWindow, ErrorFlagsChooseWhichPanelsBlink)
+{
+    RunWith([&] {
+        Measurement m = reading();
+        m.calibrationError = true;
+        feed(dialog, m);
+        EXPECT_TRUE(dialog.temperaturePanel().blinking());
+        EXPECT_TRUE(dialog.humidityPanel().blinking());
+        EXPECT_TRUE(dialog.pressurePanel().blinking());
+        EXPECT_FALSE(dialog.pressurePanel().noValue());
+
+        m.calibrationError = false;
+        m.pressureError = true;
+        feed(dialog, m);
+        EXPECT_FALSE(dialog.temperaturePanel().blinking());
+        EXPECT_FALSE(dialog.humidityPanel().blinking());
+        EXPECT_TRUE(dialog.pressurePanel().blinking());
+        EXPECT_EQ(dialog.statusText(), QStringLiteral("QM-482 nr 4660. Błąd wartości ciśnienia. "));
+    });
+}
+
+TEST_F(ShownWindow, BusErrorIsShownOncePerRunAndStartIsRetried)
+{
+    // Another program holds the name: the service cannot start.
+    QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other");
+    ASSERT_TRUE(other.registerService(kBusName));
+    RunWith([&] {
+        feed(dialog, reading());
+        EXPECT_FALSE(dialog.ddeServer().IsRunning());
+        dialog.OnTimer(DeviceLink::TIMER_LINK_WATCHDOG);  // link down
+        feed(dialog, reading());
+        EXPECT_EQ(boxes.count(QStringLiteral("Błąd inicjalizacji DDE!")), 1);
+        EXPECT_EQ(boxes.shown.back().icon, MessageBox::Icon::Error);
+        // Once the name is free, the next link-up starts the service silently.
+        other.unregisterService(kBusName);
+        dialog.OnTimer(DeviceLink::TIMER_LINK_WATCHDOG);
+        feed(dialog, reading());
+        EXPECT_TRUE(dialog.ddeServer().IsRunning());
+        EXPECT_EQ(boxes.shown.size(), 1u);
+    });
+    QDBusConnection::disconnectFromBus("other");
+}
+
+TEST_F(ShownWindow, NoPortShowsTheWindowFirstThenThePortDialog)
+{
+    bool visibleFirst = false;
+    bool dialogSeen = false;
+    QElapsedTimer clock;
+    qint64 shownAt = -1;
+    qint64 dialogAt = -1;
+    when(&dialog, [&] { return dialog.isVisible(); }, [&] { shownAt = clock.elapsed(); });
+    when(&dialog, modalIsPortDialog, [&] {
+        dialogAt = clock.elapsed();
+        dialogSeen = true;
+        visibleFirst = dialog.isVisible();
+        QApplication::activeModalWidget()->close();
+        QTimer::singleShot(0, &dialog, &QDialog::reject);
+    });
+    clock.start();
+    dialog.exec();
+    EXPECT_TRUE(dialogSeen);
+    EXPECT_TRUE(visibleFirst);
+    EXPECT_GE(dialogAt - shownAt, 300) << "the port dialog came before the window settled";
+    EXPECT_EQ(dialog.serialPort(), nullptr);
+    EXPECT_EQ(dialog.statusText(), QStringLiteral("Brak komunikacji z urządzeniem. "));
+}
+
+TEST_F(ShownWindow, ChoosingTheOpenPortLeavesItAndAFailingChoiceAsksAgain)
+{
+    testpty::Pty pty;
+    ASSERT_TRUE(pty.ok());
+    ports.Link(7, pty.slave());
+    dialog.portNumber = 7;
+    dialog.SetPortEnumerator([](unsigned& n, std::string& t) {
+        t = "COM7:pty\nCOM250\n";
+        n = 2;
+        return true;
+    });
+    int dialogs = 0;
+    std::function<void()> pick;
+    pick = [&] {
+        when(&dialog, modalIsPortDialog, [&] {
+            auto* pd = qobject_cast<PortDialog*>(QApplication::activeModalWidget());
+            ++dialogs;
+            if (dialogs == 1) {
+                EXPECT_EQ(pd->portList()->currentIndex(), 0) << "the open port is preselected";
+                pd->accept();  // the open port again
+            } else if (dialogs == 2) {
+                pd->portList()->setCurrentIndex(1);  // COM250 will not open
+                for (auto* b : pd->findChildren<QPushButton*>())
+                    if (b->text() == "OK")
+                        b->click();
+                pick();  // the dialog comes back
+            } else {
+                pd->reject();
+            }
+        });
+    };
+    RunWith([&] {
+        SerialPort* before = dialog.serialPort();
+        ASSERT_NE(before, nullptr);
+        pick();
+        dialog.OnCommand(MainDialog::ID_SERIAL_PORT);
+        EXPECT_EQ(dialog.serialPort(), before) << "choosing the open port reopened it";
+        pick();
+        dialog.OnCommand(MainDialog::ID_SERIAL_PORT);
+        EXPECT_EQ(dialogs, 3);
+        EXPECT_EQ(dialog.serialPort(), nullptr);
+        EXPECT_EQ(dialog.portNumber, 0);
+        EXPECT_EQ(boxes.count(QStringLiteral("Nie można otworzyć portu COM250")), 1);
+    });
+}
+
+TEST_F(ShownWindow, EnterAndEscapeDoNotCloseAndTopmostToggles)
+{
+    RunWith([&] {
+        for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(&dialog.temperaturePanel(), &press);
+            QKeyEvent pressMain(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(&dialog, &pressMain);
+            QApplication::processEvents();
+            EXPECT_TRUE(dialog.isVisible()) << key;
+        }
+        QAction* top = dialog.menuAction(MainDialog::ID_TOPMOST);
+        ASSERT_NE(top, nullptr);
+        EXPECT_FALSE(top->isChecked());
+        top->trigger();
+        EXPECT_TRUE(dialog.topmost);
+        EXPECT_TRUE(top->isChecked());
+        EXPECT_TRUE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
+        top->trigger();
+        EXPECT_FALSE(dialog.topmost);
+        EXPECT_FALSE(top->isChecked());
+        EXPECT_FALSE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
+        EXPECT_TRUE(dialog.isVisible());
+        // Commands whose windows do not exist yet are visibly off.
+        EXPECT_FALSE(dialog.menuAction(MainDialog::ID_COLOURS)->isEnabled());
+        EXPECT_TRUE(dialog.menuAction(MainDialog::ID_SERIAL_PORT)->isEnabled());
+    });
+}
+
+TEST_F(ShownWindow, SigtermWhileTheBoxIsOpenEndsLikeTheCloseBox)
+{
+    bool cancelledBoxReturned = false;
+    when(&dialog, modalIsPortDialog, [&] {
+        ::raise(SIGTERM);
+        QTimer::singleShot(2000, &dialog, [&] {
+            // Safety net: the test must end even if the signal is ignored.
+            if (QApplication::activeModalWidget() != nullptr)
+                QApplication::activeModalWidget()->close();
+        });
+    });
+    const int result = dialog.exec();
+    cancelledBoxReturned = true;
+    EXPECT_TRUE(cancelledBoxReturned);
+    EXPECT_EQ(result, QDialog::Rejected);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(MainDialogEndToEnd, SimulatedMeterDrivesTheWindowAndComesBackAfterLoss)
+{
+    ScriptedMessageBox boxes;
+    PortsFolder ports;
+    auto startSim = [] {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execl(QM482_SIM, QM482_SIM, "--port", "9", "--serial", "4660", "--temp", "-12.3",
+                    "--quiet", "--rate", "600", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        return pid;
+    };
+    pid_t sim = startSim();
+    const std::string link = std::string(::getenv("QM482_PORTS_DIR")) + "/COM9";
+    ASSERT_TRUE(spinUntil([&] { return std::filesystem::is_symlink(link); }));
+
+    MainDialog dialog;
+    dialog.portNumber = 9;
+    bool sawReading = false;
+    bool sawLoss = false;
+    bool sawReturn = false;
+    when(&dialog, [&] { return dialog.isVisible(); }, [&] {
+        sawReading = spinUntil([&] { return dialog.link().linkState(); }, 10000);
+        EXPECT_EQ(dialog.statusText(), QStringLiteral("QM-482 nr 4660. Pomiar prawidłowy. "));
+        EXPECT_EQ(dialog.temperaturePanel().rawValue(), -123 * 0.1);
+        EXPECT_FALSE(dialog.temperaturePanel().noValue());
+
+        ::kill(sim, SIGTERM);
+        ::waitpid(sim, nullptr, 0);
+        sawLoss = spinUntil([&] { return !dialog.link().linkState(); }, 7000);
+        EXPECT_EQ(dialog.statusText(), QStringLiteral("Brak komunikacji z urządzeniem. "));
+
+        sim = startSim();
+        sawReturn = spinUntil([&] { return dialog.link().linkState(); }, 10000);
+        dialog.reject();
+    });
+    dialog.exec();
+    ::kill(sim, SIGTERM);
+    ::waitpid(sim, nullptr, 0);
+    EXPECT_TRUE(sawReading);
+    EXPECT_TRUE(sawLoss);
+    EXPECT_TRUE(sawReturn) << "readings did not return after the meter came back";
+    EXPECT_EQ(dialog.portNumber, 9);
+}
