@@ -1,0 +1,127 @@
+#include "display/MainDialog.h"
+#include "display/ValuePanel.h"
+#include "settings/Application.h"
+#include "settings/PosixFileLayer.h"
+#include "TempDir.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// The program "installed" in a folder of the test's own: the settings
+// file lies beside it.
+class ProgramFolder {
+public:
+    ProgramFolder()
+    {
+        std::filesystem::create_symlink(dir / "qm482", dir / "exe");
+        inputs.exeLink = dir / "exe";
+        inputs.home = dir.path();
+    }
+    void Run(Application::ModalRun run)
+    {
+        PosixFileLayer files(inputs);
+        Application app(&files, std::move(run));
+        EXPECT_FALSE(app.Run());
+    }
+    std::string ini() const { return dir / "qm480cfg.ini"; }
+
+    TempDir dir;
+    SettingsLocation::Inputs inputs;
+};
+
+}  // namespace
+
+TEST(Application, FirstRunWritesEveryDefaultAndARunWithoutChangesLeavesTheFile)
+{
+    ProgramFolder program;
+    program.Run([](MainDialog& d) {
+        EXPECT_EQ(d.recording.settings.intervalSeconds, 60) << "FILE_INTERVAL default";
+        EXPECT_EQ(d.portNumber, 0);
+    });
+    EXPECT_EQ(ReadFile(program.ini()), ReadFile(std::string(QM482_GOLDEN_DIR) + "/first_run.expected.ini"));
+
+    AgeFile(program.ini());
+    const long long before = ModificationTime(program.ini());
+    program.Run([](MainDialog&) {});
+    EXPECT_EQ(ModificationTime(program.ini()), before) << "an unchanged run rewrote the file";
+}
+
+TEST(Application, SettingsSurviveBetweenRunsThroughTheMembers)
+{
+    ProgramFolder program;
+    WriteFile(program.ini(), "[temp]\r\nfont_italic_temp=257\r\nFONT_NAME_TEMP=Liberation Serif\r\n"
+                             "[general]\r\nport_nr=3\r\nTOPMOST=1\r\n");
+    program.Run([](MainDialog& d) {
+        EXPECT_EQ(d.portNumber, 3) << "lower-case keys are found";
+        EXPECT_TRUE(d.topmost);
+        EXPECT_EQ(d.temperaturePanel().valueFontDescription().italic, 1);
+        EXPECT_EQ(d.temperaturePanel().valueFontDescription().faceName, "Liberation Serif");
+        d.portNumber = 5;
+        d.humidityPanel().SetBackgroundColour(255);
+        d.recording.settings.reportFileName = "/tmp/raport.txt";
+    });
+    const std::string text = ReadFile(program.ini());
+    EXPECT_NE(text.find("font_italic_temp=1\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("port_nr=5\r\n"), std::string::npos) << text;
+    program.Run([](MainDialog& d) {
+        EXPECT_EQ(d.portNumber, 5);
+        EXPECT_EQ(d.humidityPanel().backgroundColour(), 255u);
+        EXPECT_EQ(d.recording.settings.reportFileName, "/tmp/raport.txt");
+    });
+}
+
+TEST(Application, RectangleIsPulledBackOntoTheScreenAtExit)
+{
+    ProgramFolder program;
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    program.Run([&](MainDialog& d) {
+        d.savedRect = {-50, 10, screen.width() + 200, 300};
+    });
+    const std::string text = ReadFile(program.ini());
+    EXPECT_NE(text.find("WINDOW_RIGHT=" + std::to_string(screen.width()) + "\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("WINDOW_LEFT=0\r\n"), std::string::npos) << text;
+}
+
+TEST(ProgramExecutable, SigtermWhileThePortDialogIsOpenSavesTheSettings)
+{
+    TempDir dir;
+    const std::string exe = dir / "qm482";
+    std::filesystem::copy_file(QM482_EXE, exe);
+    WriteFile(dir / "qm480cfg.ini", "[GENERAL]\r\nPORT_NR=0\r\nWINDOW_LEFT=30\r\n");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::setenv("QM482_PORTS_DIR", (dir / "ports").c_str(), 1);
+        ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // The port dialog opens half a second after the window; let it.
+    ::usleep(1500 * 1000);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    QElapsedTimer t;
+    t.start();
+    while (::waitpid(pid, &status, WNOHANG) == 0 && t.elapsed() < 10000)
+        ::usleep(20 * 1000);
+    if (t.elapsed() >= 10000) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "the program did not end on SIGTERM";
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string text = ReadFile(dir / "qm480cfg.ini");
+    EXPECT_NE(text.find("BACKGROUND_TEMP=16770250"), std::string::npos) << text;
+    EXPECT_NE(text.find("PORT_NR=0"), std::string::npos) << text;
+}
