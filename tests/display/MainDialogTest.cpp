@@ -13,6 +13,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 namespace {
@@ -47,13 +49,20 @@ bool serviceOnBus()
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(kBusName).value();
 }
 
+// Runs the event loop, idle between checks, until pred() or the bound passes.
 template<typename Pred>
 bool spinUntil(Pred pred, int boundMs = 5000)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < boundMs)
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (pred())
+            loop.quit();
+    });
+    check.start(10);
+    QTimer::singleShot(boundMs, &loop, &QEventLoop::quit);
+    if (!pred())
+        loop.exec();
     return pred();
 }
 
@@ -67,6 +76,14 @@ void when(QObject* context, std::function<bool()> pred, std::function<void()> st
         else
             when(context, pred, step);
     });
+}
+
+double processCpuSeconds()
+{
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 bool modalIsPortDialog()
@@ -371,7 +388,11 @@ TEST(MainDialogEndToEnd, SimulatedMeterDrivesTheWindowAndComesBackAfterLoss)
 
         ::kill(sim, SIGTERM);
         ::waitpid(sim, nullptr, 0);
+        const double cpuBefore = processCpuSeconds();
         sawLoss = spinUntil([&] { return !dialog.link().linkState(); }, 7000);
+        // Waiting for the lost device (reopen attempts every 2 s) must not spin.
+        spinUntil([] { return false; }, 1000);
+        EXPECT_LT(processCpuSeconds() - cpuBefore, 1.0);
         EXPECT_EQ(dialog.statusText(), QStringLiteral("Brak komunikacji z urządzeniem. "));
 
         sim = startSim();
