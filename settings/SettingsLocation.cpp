@@ -68,7 +68,7 @@ bool SettingsLocation::DirectoryWritable(const std::string& directory)
 
 std::string SettingsLocation::ConfigDirectory(const Inputs& inputs)
 {
-    // The base directory specification ignores a relative value.
+    // XDG paths must be absolute: a relative value is ignored.
     if (!inputs.xdgConfigHome.empty() && inputs.xdgConfigHome.front() == '/')
         return inputs.xdgConfigHome + "/qm482";
     if (inputs.home.empty())
