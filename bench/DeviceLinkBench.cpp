@@ -11,17 +11,16 @@ namespace {
 class NullTimer : public LinkTimer {
 public:
     unsigned Arm(unsigned id, unsigned) override { return id; }
-    void Kill(unsigned) override {}
+    void Kill(unsigned) override { }
 };
 
-constexpr std::array<std::uint8_t, 19> kFrame = {0x40, 0x70, 0x73, 0x34, 0x31, 0x32, 0x34,
-                                                 0x75, 0x76, 0x70, 0x32, 0x73, 0x34, 0x31,
-                                                 0x70, 0x31, 0x73, 0x32, 0x0D};
+constexpr std::array<std::uint8_t, 19> kFrame = { 0x40, 0x70, 0x73, 0x34, 0x31, 0x32, 0x34, 0x75,
+    0x76, 0x70, 0x32, 0x73, 0x34, 0x31, 0x70, 0x31, 0x73, 0x32, 0x0D };
 
 void BM_GoodFrames(benchmark::State& state)
 {
     NullTimer timer;
-    DeviceLink link{timer};
+    DeviceLink link { timer };
     int updates = 0;
     link.SetReaction([&](bool, bool) { ++updates; });
     for (auto _ : state) {
@@ -37,7 +36,7 @@ BENCHMARK(BM_GoodFrames);
 void BM_NoiseWithoutCarriageReturn(benchmark::State& state)
 {
     NullTimer timer;
-    DeviceLink link{timer};
+    DeviceLink link { timer };
     std::uint8_t b = 0;
     for (auto _ : state) {
         link.OnByteReceived(static_cast<std::uint8_t>(b == 0x0D ? 0x0E : b));
@@ -56,4 +55,4 @@ void BM_DecodeOnly(benchmark::State& state)
 }
 BENCHMARK(BM_DecodeOnly);
 
-}  // namespace
+} // namespace

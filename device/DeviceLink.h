@@ -30,7 +30,10 @@ public:
     // link state changed.
     using Reaction = std::function<void(bool good, bool changed)>;
 
-    explicit DeviceLink(LinkTimer& timer) : timer_(timer) {}
+    explicit DeviceLink(LinkTimer& timer)
+        : timer_(timer)
+    {
+    }
 
     void SetReaction(Reaction reaction) { reaction_ = std::move(reaction); }
 
@@ -49,7 +52,7 @@ private:
     LinkTimer& timer_;
     Reaction reaction_;
     FrameDecoder decoder_;
-    std::array<std::uint8_t, kLineBufferSize> line_{};
+    std::array<std::uint8_t, kLineBufferSize> line_ {};
     int lineLength_ = 0;
     bool linkState_ = false;
     unsigned watchdogTimerId_ = 0;

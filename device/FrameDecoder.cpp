@@ -7,14 +7,14 @@ namespace {
 constexpr std::uint8_t kPayloadMask = 0x3F;
 constexpr std::uint8_t kDigitZero = 0x30;
 constexpr std::uint8_t kMinus = 0x2D;
-constexpr std::uint8_t kStatusMarker = 0x30;  // bits 4 and 5 of the status payload
+constexpr std::uint8_t kStatusMarker = 0x30; // bits 4 and 5 of the status payload
 
 bool oddParity7(std::uint8_t byte)
 {
     return (std::popcount(static_cast<unsigned>(byte & 0x7F)) & 1) != 0;
 }
 
-}  // namespace
+} // namespace
 
 bool FrameDecoder::decode(const std::uint8_t* line, std::size_t length)
 {

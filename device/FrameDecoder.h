@@ -19,5 +19,5 @@ public:
 
 private:
     Measurement measurement_;
-    std::array<std::uint8_t, kFrameLength> scratch_{};
+    std::array<std::uint8_t, kFrameLength> scratch_ {};
 };

@@ -9,9 +9,9 @@ struct Measurement {
     bool temperatureError = false;
     bool calibrationError = false;
     bool pressureError = false;
-    double temperature = 0.0;  // degrees Celsius
-    double humidity = 0.0;     // percent
-    double pressure = 0.0;     // hectopascal
+    double temperature = 0.0; // degrees Celsius
+    double humidity = 0.0; // percent
+    double pressure = 0.0; // hectopascal
 
     bool anyError() const
     {

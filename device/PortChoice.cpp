@@ -77,4 +77,4 @@ std::string StatusText(int portInUse)
     return buf;
 }
 
-}  // namespace port_choice
+} // namespace port_choice

@@ -20,4 +20,4 @@ int ChosenPort(const std::string& comboText);
 
 std::string StatusText(int portInUse);
 
-}  // namespace port_choice
+} // namespace port_choice

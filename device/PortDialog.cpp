@@ -12,7 +12,9 @@
 #include <QPushButton>
 
 PortDialog::PortDialog(int portInUse, Enumerator enumerate, QWidget* parent)
-    : QDialog(parent), portNumber_(portInUse), enumerate_(std::move(enumerate))
+    : QDialog(parent)
+    , portNumber_(portInUse)
+    , enumerate_(std::move(enumerate))
 {
     DialogBuilder::Build(this, resources::ids::kPortDialog);
     setModal(true);

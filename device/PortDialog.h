@@ -3,8 +3,8 @@
 #include <QDialog>
 
 #include <functional>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QComboBox;

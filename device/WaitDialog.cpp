@@ -7,7 +7,9 @@
 
 #include <QPushButton>
 
-WaitDialog::WaitDialog(PortDialog* target, QWidget* parent) : QDialog(parent), target_(target)
+WaitDialog::WaitDialog(PortDialog* target, QWidget* parent)
+    : QDialog(parent)
+    , target_(target)
 {
     DialogBuilder::Build(this, resources::ids::kWaitDialog);
     setModal(true);
@@ -17,7 +19,10 @@ WaitDialog::WaitDialog(PortDialog* target, QWidget* parent) : QDialog(parent), t
     }
 }
 
-WaitDialog::~WaitDialog() { JoinWorker(); }
+WaitDialog::~WaitDialog()
+{
+    JoinWorker();
+}
 
 int WaitDialog::exec()
 {
@@ -36,7 +41,7 @@ int WaitDialog::exec()
         }
     }
     if (!started)
-        return QDialog::Rejected;  // nothing would ever close it: go on with an empty list
+        return QDialog::Rejected; // nothing would ever close it: go on with an empty list
     const int result = QDialog::exec();
     JoinWorker();
     return result;

@@ -25,7 +25,7 @@ private:
     void JoinWorker();
 
     PortDialog* target_;
-    std::atomic<bool> cancelRequested_{false};
+    std::atomic<bool> cancelRequested_ { false };
     std::thread worker_;
 };
 

@@ -15,7 +15,7 @@ struct FontDescription {
     std::int32_t width = 0;
     std::int32_t escapement = 0;
     std::int32_t orientation = 0;
-    std::int32_t weight = 0;  // 0: the default weight
+    std::int32_t weight = 0; // 0: the default weight
     std::uint8_t italic = 0;
     std::uint8_t underline = 0;
     std::uint8_t strikeOut = 0;

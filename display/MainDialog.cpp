@@ -32,14 +32,20 @@ constexpr int kSizeRestored = 0;
 constexpr int kSizeMinimised = 1;
 constexpr int kSizeMaximised = 2;
 
-QString utf8(const char* s) { return QString::fromUtf8(s); }
+QString utf8(const char* s)
+{
+    return QString::fromUtf8(s);
+}
 
-}  // namespace
+} // namespace
 
 // The link's watchdog runs on the window's timers.
 class MainDialog::Timer : public LinkTimer {
 public:
-    explicit Timer(MainDialog& owner) : owner_(owner) {}
+    explicit Timer(MainDialog& owner)
+        : owner_(owner)
+    {
+    }
     unsigned Arm(unsigned id, unsigned periodMs) override
     {
         return owner_.timers().SetTimer(id, periodMs);
@@ -53,7 +59,10 @@ private:
 // What the bus service reads of a panel.
 class MainDialog::PanelReadout : public PanelSource {
 public:
-    explicit PanelReadout(const ValuePanel& panel) : panel_(panel) {}
+    explicit PanelReadout(const ValuePanel& panel)
+        : panel_(panel)
+    {
+    }
     PanelReading Reading() const override
     {
         PanelReading r;
@@ -69,29 +78,29 @@ private:
 };
 
 MainDialog::MainDialog(QWidget* parent)
-    : QDialog(parent),
-      timers_(new WindowTimers([this](unsigned id) { OnTimer(id); }, this)),
-      linkTimer_(std::make_unique<Timer>(*this)),
-      link_(*linkTimer_),
-      bridge_(std::make_unique<SerialByteBridge>([this](std::uint8_t b) { OnByteReceived(b); },
-                                                 [this] { OnPortLost(); })),
-      enumerate_([](unsigned& count, std::string& text) { return EnumeratePorts(count, text); })
+    : QDialog(parent)
+    , timers_(new WindowTimers([this](unsigned id) { OnTimer(id); }, this))
+    , linkTimer_(std::make_unique<Timer>(*this))
+    , link_(*linkTimer_)
+    , bridge_(std::make_unique<SerialByteBridge>(
+          [this](std::uint8_t b) { OnByteReceived(b); }, [this] { OnPortLost(); }))
+    , enumerate_([](unsigned& count, std::string& text) { return EnumeratePorts(count, text); })
 {
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     menuBar_ = new QMenuBar(this);
     menuBar_->setNativeMenuBar(false);
-    actions_ = DialogBuilder::BuildMenu(menuBar_, resources::ids::kMainMenu,
-                                        [this](int id) { OnCommand(id); });
+    actions_ = DialogBuilder::BuildMenu(
+        menuBar_, resources::ids::kMainMenu, [this](int id) { OnCommand(id); });
     if (QAction* top = actions_.value(ID_TOPMOST))
         top->setCheckable(true);
 
     client_ = new QWidget(this);
     DialogBuilder::Build(client_, resources::ids::kMainDialog,
-                         [](const resources::ControlTemplate& c, QWidget* parent) -> QWidget* {
-                             if (c.id == 1003 || c.id == 1005 || c.id == 1007)
-                                 return new ValuePanel(parent);
-                             return nullptr;
-                         });
+        [](const resources::ControlTemplate& c, QWidget* parent) -> QWidget* {
+            if (c.id == 1003 || c.id == 1005 || c.id == 1007)
+                return new ValuePanel(parent);
+            return nullptr;
+        });
     setWindowTitle(QStringLiteral("QM482"));
     setFont(client_->font());
     status_ = qobject_cast<QLineEdit*>(DialogBuilder::Control(client_, 1002));
@@ -119,7 +128,7 @@ MainDialog::MainDialog(QWidget* parent)
 
     termination_ = new TerminationSignals(this);
     connect(termination_, &TerminationSignals::terminationRequested, this,
-            &MainDialog::OnTerminationRequest);
+        &MainDialog::OnTerminationRequest);
 }
 
 MainDialog::~MainDialog()
@@ -141,15 +150,16 @@ void MainDialog::OnInitDialog()
     setWindowIcon(DialogBuilder::Image(resources::ids::kIcon));
 
     // Commands whose windows are not part of this program yet stay visibly off.
-    for (int id : {ID_RUN_PLOTAN, ID_COLOURS, ID_FONTS, ID_RECORDING, ID_MORE_SETTINGS, ID_HELP,
-                   ID_PROMOTION, ID_ABOUT}) {
+    for (int id : { ID_RUN_PLOTAN, ID_COLOURS, ID_FONTS, ID_RECORDING, ID_MORE_SETTINGS, ID_HELP,
+             ID_PROMOTION, ID_ABOUT }) {
         if (QAction* a = actions_.value(id))
             a->setEnabled(false);
     }
 
     if (portNumber > 0) {
         if (!OpenPort(portNumber)) {
-            ShowMessage(this, utf8(texts::main::kCannotOpenPort).replace("%d", QString::number(portNumber)));
+            ShowMessage(this,
+                utf8(texts::main::kCannotOpenPort).replace("%d", QString::number(portNumber)));
             RunPortDialog();
         }
     } else {
@@ -165,7 +175,7 @@ void MainDialog::OnInitDialog()
     pressure_->SetQuantity(kUnitHectopascal, kUnitHectopascal, true);
     pressure_->SetCaption(utf8(texts::main::kPressureCaption));
 
-    for (ValuePanel* p : {temperature_, humidity_, pressure_})
+    for (ValuePanel* p : { temperature_, humidity_, pressure_ })
         p->CreateValueFont();
 
     initialising_ = false;
@@ -191,7 +201,7 @@ void MainDialog::AddContextMenu()
     separator->setSeparator(true);
     auto* item = new QAction(QString::fromUtf8(about.data(), static_cast<int>(about.size())), this);
     item->setObjectName(QStringLiteral("about"));
-    item->setEnabled(false);  // the about box comes with the auxiliary windows
+    item->setEnabled(false); // the about box comes with the auxiliary windows
     addAction(separator);
     addAction(item);
     setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -209,7 +219,7 @@ void MainDialog::ShowWindowAt(const WindowRect& r)
 WindowRect MainDialog::CurrentWindowRect() const
 {
     const QRect g = frameGeometry();
-    return {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+    return { g.left(), g.top(), g.left() + g.width(), g.top() + g.height() };
 }
 
 void MainDialog::resizeEvent(QResizeEvent* event)
@@ -224,16 +234,16 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == client_ && event->type() == QEvent::Resize) {
         const QSize s = client_->size();
-        const int type = isMinimized() ? kSizeMinimised
-                                       : (isMaximized() ? kSizeMaximised : kSizeRestored);
+        const int type
+            = isMinimized() ? kSizeMinimised : (isMaximized() ? kSizeMaximised : kSizeRestored);
         OnSize(type, s.width(), s.height());
         return false;
     }
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         auto* w = qobject_cast<QWidget*>(watched);
-        const bool enterOrEscape = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
-                                   key->key() == Qt::Key_Escape;
+        const bool enterOrEscape = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter
+            || key->key() == Qt::Key_Escape;
         if (enterOrEscape && w != nullptr && w->window() == this) {
             // Neither key closes the window; the focus goes to the window itself.
             setFocus(Qt::OtherFocusReason);
@@ -246,10 +256,10 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event)
 void MainDialog::OnSize(int type, int cx, int cy)
 {
     if (type == kSizeRestored) {
-        restoredSize_ = {cx, cy};
+        restoredSize_ = { cx, cy };
         maximised_ = false;
     } else if (type == kSizeMaximised) {
-        maximisedSize_ = {cx, cy};
+        maximisedSize_ = { cx, cy };
         maximised_ = true;
     } else {
         maximised_ = false;
@@ -307,7 +317,7 @@ void MainDialog::OnLinkUpdate(bool good, bool changed)
         pressure_->SetBlinking(m.pressureError || m.calibrationError);
         pressure_->SetValue(m.pressure);
     } else {
-        for (ValuePanel* p : {temperature_, humidity_, pressure_}) {
+        for (ValuePanel* p : { temperature_, humidity_, pressure_ }) {
             p->SetNoValue();
             p->SetBlinking(true);
         }
@@ -333,7 +343,10 @@ void MainDialog::UpdateStatusLine()
     temperature_->setFocus(Qt::OtherFocusReason);
 }
 
-QString MainDialog::statusText() const { return status_ != nullptr ? status_->text() : QString(); }
+QString MainDialog::statusText() const
+{
+    return status_ != nullptr ? status_->text() : QString();
+}
 
 bool MainDialog::OpenPort(int number)
 {

@@ -20,7 +20,6 @@ class TerminationSignals;
 class ValuePanel;
 class WindowTimers;
 
-
 // The program's only window: owns the serial port, the link, the bus
 // service and the three value panels, and reacts to every frame.
 class MainDialog : public QDialog {
@@ -71,7 +70,7 @@ public:
     // Persistent settings, read and written by the start-up routine.
     int portNumber = 0;
     bool topmost = false;
-    WindowRect savedRect{100, 100, 700, 500};  // screen pixels, right and bottom exclusive
+    WindowRect savedRect { 100, 100, 700, 500 }; // screen pixels, right and bottom exclusive
     int showPromotionAtStart = 1;
     RecordingState recording;
     ValuePanel& temperaturePanel() const { return *temperature_; }

@@ -13,10 +13,10 @@ MainLayout ComputeMainLayout(int cx, int cy, int statusHeight, int frameWidth)
     const int twoThirds = (2 * f) / 3;
 
     MainLayout l;
-    l.status = {d, d, w, h};
-    l.temperature = {d, top0 + d, w, third - d};
-    l.humidity = {d, top0 + third + d, w, twoThirds - third - d};
+    l.status = { d, d, w, h };
+    l.temperature = { d, top0 + d, w, third - d };
+    l.humidity = { d, top0 + third + d, w, twoThirds - third - d };
     const int pressureY = top0 + twoThirds + d;
-    l.pressure = {d, pressureY, w, cy - d - pressureY};
+    l.pressure = { d, pressureY, w, cy - d - pressureY };
     return l;
 }

@@ -7,15 +7,14 @@
 
 namespace {
 
-template<typename... Args>
-std::string format(const char* fmt, Args... args)
+template<typename... Args> std::string format(const char* fmt, Args... args)
 {
     char buf[128];
     const int n = std::snprintf(buf, sizeof buf, fmt, args...);
     return n < 0 ? std::string() : std::string(buf, std::min<std::size_t>(n, sizeof buf - 1));
 }
 
-}  // namespace
+} // namespace
 
 std::string BuildStatusLine(const StatusLineInput& in)
 {

@@ -35,7 +35,7 @@ std::string plainNumber(double v, bool twoDecimals)
     return FormatFixed(v >= 0 ? v - 0.05 : v + 0.05, 1);
 }
 
-}  // namespace
+} // namespace
 
 ValueText FormatPanelValue(double v, int unit, bool showUnit, bool twoDecimals)
 {
@@ -69,9 +69,9 @@ ValueText FormatPanelValue(double v, int unit, bool showUnit, bool twoDecimals)
         break;
     case 3:
         // With its unit a temperature shows 0.01 nearer to zero.
-        out.text = (twoDecimals ? FormatFixed(v, 2)
-                                : FormatFixed(v >= 0.01 ? v - 0.01 : v + 0.01, 1)) +
-                   " °C";
+        out.text
+            = (twoDecimals ? FormatFixed(v, 2) : FormatFixed(v >= 0.01 ? v - 0.01 : v + 0.01, 1))
+            + " °C";
         break;
     case 4:
         out.text = FormatFixed(v, 0) + " °";

@@ -12,9 +12,9 @@ double ComputeDisplayValue(double raw, int sourceUnit, int displayUnit);
 std::string FormatFixed(double value, int decimals);
 
 struct ValueText {
-    bool drawn = false;      // unit codes outside 1..8 draw nothing
-    std::string text;        // what is drawn centred (or left in the W/m2 box)
-    bool raisedTwo = false;  // the W/m2 layout: a raised "2" follows the text
+    bool drawn = false; // unit codes outside 1..8 draw nothing
+    std::string text; // what is drawn centred (or left in the W/m2 box)
+    bool raisedTwo = false; // the W/m2 layout: a raised "2" follows the text
     std::string measureText; // with raisedTwo: the text measured for the box
 };
 

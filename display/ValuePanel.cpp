@@ -10,9 +10,9 @@
 #include <QPixmap>
 
 ValuePanel::ValuePanel(QWidget* parent)
-    : QWidget(parent),
-      captionFont_(ToQFont(FontDescription::Make("Arial", 20))),
-      timers_(new WindowTimers([this](unsigned id) { OnTimer(id); }, this))
+    : QWidget(parent)
+    , captionFont_(ToQFont(FontDescription::Make("Arial", 20)))
+    , timers_(new WindowTimers([this](unsigned id) { OnTimer(id); }, this))
 {
     // Every pixel is drawn in paintEvent from one off-screen picture.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -20,7 +20,10 @@ ValuePanel::ValuePanel(QWidget* parent)
 
 ValuePanel::~ValuePanel() = default;
 
-void ValuePanel::RepaintNow() { repaint(); }
+void ValuePanel::RepaintNow()
+{
+    repaint();
+}
 
 void ValuePanel::SetValue(double value)
 {
@@ -149,8 +152,8 @@ void ValuePanel::paintEvent(QPaintEvent*)
                 valueText_ = QStringLiteral("???");
                 p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, valueText_);
             } else {
-                const ValueText v =
-                    FormatPanelValue(displayedValue_, displayUnit_, showUnit_, twoDecimals_);
+                const ValueText v
+                    = FormatPanelValue(displayedValue_, displayUnit_, showUnit_, twoDecimals_);
                 valueText_ = QString::fromStdString(v.text);
                 if (v.drawn && !v.raisedTwo) {
                     p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, valueText_);
@@ -163,10 +166,10 @@ void ValuePanel::paintEvent(QPaintEvent*)
                     const int cx = (r.left() + r.right() + 1) / 2;
                     const int cy = (r.top() + r.bottom() + 1) / 2;
                     const QRect box(QPoint(cx - w / 2, cy - h / 2), QPoint(cx + w / 2, cy + h / 2));
-                    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                               valueText_);
+                    p.drawText(
+                        box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, valueText_);
                     const QRect two(QPoint(cx + w / 2 - 200, cy - (6 * h) / 8),
-                                    QPoint(cx + w / 2 + 193, cy + (2 * h) / 8));
+                        QPoint(cx + w / 2 + 193, cy + (2 * h) / 8));
                     p.drawText(two, Qt::AlignCenter | Qt::TextSingleLine, QStringLiteral("2"));
                 }
             }

@@ -20,8 +20,8 @@ public:
     bool ChooseFont(QWidget* parent, FontDescription& font) override
     {
         bool ok = false;
-        const QFont chosen = QFontDialog::getFont(&ok, ToQFont(font), parent, QString(),
-                                                  QFontDialog::ScalableFonts);
+        const QFont chosen = QFontDialog::getFont(
+            &ok, ToQFont(font), parent, QString(), QFontDialog::ScalableFonts);
         if (!ok)
             return false;
         // No effects are offered: underline and strike-out stay as they were.
@@ -33,9 +33,12 @@ public:
 ModalChoosers g_modal;
 Choosers* g_current = &g_modal;
 
-}  // namespace
+} // namespace
 
-Choosers& Choosers::Instance() { return *g_current; }
+Choosers& Choosers::Instance()
+{
+    return *g_current;
+}
 
 Choosers* Choosers::Install(Choosers* choosers)
 {

@@ -13,4 +13,4 @@ std::string FromUtf8(std::string_view utf8);
 // The five unassigned bytes (0x81, 0x83, 0x88, 0x90, 0x98) become U+FFFD.
 std::string ToUtf8(std::string_view bytes);
 
-}  // namespace cp1250
+} // namespace cp1250

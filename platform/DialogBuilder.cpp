@@ -27,7 +27,10 @@ namespace {
 
 const char* const kIdProperty = "qm482ControlId";
 
-QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+QString text(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
 
 QWidget* defaultControl(const resources::ControlTemplate& c, QWidget* parent)
 {
@@ -36,8 +39,8 @@ QWidget* defaultControl(const resources::ControlTemplate& c, QWidget* parent)
     case ControlKind::Static:
     case ControlKind::StaticCentred: {
         auto* l = new QLabel(text(c.text), parent);
-        l->setAlignment((c.kind == ControlKind::StaticCentred ? Qt::AlignHCenter : Qt::AlignLeft) |
-                        Qt::AlignTop);
+        l->setAlignment((c.kind == ControlKind::StaticCentred ? Qt::AlignHCenter : Qt::AlignLeft)
+            | Qt::AlignTop);
         return l;
     }
     case ControlKind::Edit: {
@@ -74,7 +77,7 @@ QWidget* defaultControl(const resources::ControlTemplate& c, QWidget* parent)
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 QFont DialogBuilder::TemplateFont(const resources::DialogTemplate& tmpl)
 {
@@ -89,13 +92,13 @@ QRect DialogBuilder::ToPixels(const QFont& font, int x, int y, int width, int he
 {
     const QFontMetrics fm(font);
     // Average width of the Latin letters, rounded as the original platform did.
-    const int letters =
-        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters = fm.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     const int baseX = (letters / 26 + 1) / 2;
     const int baseY = fm.height();
     auto mx = [baseX](int v) { return v * baseX / 4; };
     auto my = [baseY](int v) { return v * baseY / 8; };
-    return {mx(x), my(y), mx(width), my(height)};
+    return { mx(x), my(y), mx(width), my(height) };
 }
 
 bool DialogBuilder::Build(QWidget* dialog, int id, const ControlFactory& factory)
@@ -122,12 +125,12 @@ bool DialogBuilder::Build(QWidget* dialog, int id, const ControlFactory& factory
             continue;
         w->setProperty(kIdProperty, c.id);
         w->setGeometry(ToPixels(font, c.x, c.y, c.width, c.height));
-        w->setFocusPolicy((c.style & resources::style::kTabStop) != 0 ||
-                                  c.kind == resources::ControlKind::ComboDropList ||
-                                  c.kind == resources::ControlKind::PushButton ||
-                                  c.kind == resources::ControlKind::DefaultPushButton
-                              ? Qt::StrongFocus
-                              : w->focusPolicy());
+        w->setFocusPolicy((c.style & resources::style::kTabStop) != 0
+                    || c.kind == resources::ControlKind::ComboDropList
+                    || c.kind == resources::ControlKind::PushButton
+                    || c.kind == resources::ControlKind::DefaultPushButton
+                ? Qt::StrongFocus
+                : w->focusPolicy());
     }
     return true;
 }
@@ -150,8 +153,8 @@ int DialogBuilder::ControlId(const QWidget* control)
     return v.isValid() ? v.toInt() : 0;
 }
 
-QHash<int, QAction*> DialogBuilder::BuildMenu(QMenuBar* bar, int id,
-                                              const std::function<void(int)>& onCommand)
+QHash<int, QAction*> DialogBuilder::BuildMenu(
+    QMenuBar* bar, int id, const std::function<void(int)>& onCommand)
 {
     QHash<int, QAction*> actions;
     const auto* menu = resources::FindMenu(id);
@@ -179,8 +182,8 @@ QHash<int, QAction*> DialogBuilder::BuildMenu(QMenuBar* bar, int id,
 QPixmap DialogBuilder::Image(int id)
 {
     initResources();
-    return QPixmap(QStringLiteral(":/qm482/%1-%2.xpm")
-                       .arg(id == resources::ids::kIcon ? QStringLiteral("icon")
-                                                        : QStringLiteral("bitmap"))
-                       .arg(id));
+    return QPixmap(
+        QStringLiteral(":/qm482/%1-%2.xpm")
+            .arg(id == resources::ids::kIcon ? QStringLiteral("icon") : QStringLiteral("bitmap"))
+            .arg(id));
 }

@@ -19,8 +19,8 @@ class DialogBuilder {
 public:
     // Lets a window put its own widget (a value panel) in place of a
     // template control; returning nullptr builds the default widget.
-    using ControlFactory =
-        std::function<QWidget*(const resources::ControlTemplate&, QWidget* parent)>;
+    using ControlFactory
+        = std::function<QWidget*(const resources::ControlTemplate&, QWidget* parent)>;
 
     // Caption, font, client size and controls of template `id` on `dialog`;
     // false when there is no such template.
@@ -35,8 +35,8 @@ public:
 
     // Fills a menu bar from menu `id`; each item triggers onCommand(id).
     // Returns the actions by command id.
-    static QHash<int, QAction*> BuildMenu(QMenuBar* bar, int id,
-                                          const std::function<void(int)>& onCommand);
+    static QHash<int, QAction*> BuildMenu(
+        QMenuBar* bar, int id, const std::function<void(int)>& onCommand);
 
     // Images of the resource folder by id (icon 128, bitmap 310).
     static QPixmap Image(int id);

@@ -10,7 +10,7 @@ namespace {
 // A cell is about 1.15 character heights in the Arial-metric faces.
 constexpr double kCellPerPixelSize = 1.15;
 
-}  // namespace
+} // namespace
 
 QFont ToQFont(const FontDescription& d)
 {
@@ -39,10 +39,13 @@ FontDescription FromQFont(const QFont& font, const FontDescription& base)
     return d;
 }
 
-QColor ToQColor(unsigned c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor ToQColor(unsigned c)
+{
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
 
 unsigned FromQColor(const QColor& c)
 {
-    return static_cast<unsigned>(c.red()) + 256u * static_cast<unsigned>(c.green()) +
-           65536u * static_cast<unsigned>(c.blue());
+    return static_cast<unsigned>(c.red()) + 256u * static_cast<unsigned>(c.green())
+        + 65536u * static_cast<unsigned>(c.blue());
 }

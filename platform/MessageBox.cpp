@@ -41,16 +41,19 @@ public:
             return Result::No;
         if (r == QMessageBox::Ok)
             return Result::Ok;
-        return Result::Cancelled;  // ended from outside (the program is closing)
+        return Result::Cancelled; // ended from outside (the program is closing)
     }
 };
 
 ModalMessageBox g_modal;
 MessageBox* g_current = &g_modal;
 
-}  // namespace
+} // namespace
 
-MessageBox& MessageBox::Instance() { return *g_current; }
+MessageBox& MessageBox::Instance()
+{
+    return *g_current;
+}
 
 MessageBox* MessageBox::Install(MessageBox* box)
 {

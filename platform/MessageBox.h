@@ -27,8 +27,8 @@ public:
 };
 
 inline MessageBox::Result ShowMessage(QWidget* parent, const QString& text,
-                                      MessageBox::Icon icon = MessageBox::Icon::Exclamation,
-                                      MessageBox::Buttons buttons = MessageBox::Buttons::Ok)
+    MessageBox::Icon icon = MessageBox::Icon::Exclamation,
+    MessageBox::Buttons buttons = MessageBox::Buttons::Ok)
 {
     return MessageBox::Instance().Show(parent, text, icon, buttons);
 }

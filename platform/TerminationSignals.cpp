@@ -9,7 +9,7 @@
 
 namespace {
 
-int g_pipe[2] = {-1, -1};
+int g_pipe[2] = { -1, -1 };
 
 extern "C" void onTerminationSignal(int sig)
 {
@@ -20,9 +20,10 @@ extern "C" void onTerminationSignal(int sig)
     errno = saved;
 }
 
-}  // namespace
+} // namespace
 
-TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
+TerminationSignals::TerminationSignals(QObject* parent)
+    : QObject(parent)
 {
     if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         g_pipe[0] = g_pipe[1] = -1;

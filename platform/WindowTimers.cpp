@@ -3,7 +3,8 @@
 #include <QTimerEvent>
 
 WindowTimers::WindowTimers(Handler onTimer, QObject* parent)
-    : QObject(parent), onTimer_(std::move(onTimer))
+    : QObject(parent)
+    , onTimer_(std::move(onTimer))
 {
 }
 

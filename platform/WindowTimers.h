@@ -27,5 +27,5 @@ protected:
 
 private:
     Handler onTimer_;
-    std::map<unsigned, int> running_;  // window timer id -> Qt timer id
+    std::map<unsigned, int> running_; // window timer id -> Qt timer id
 };

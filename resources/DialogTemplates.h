@@ -8,14 +8,14 @@
 namespace resources {
 
 enum class ControlKind {
-    Static,         // text, left-aligned
-    StaticCentred,  // text, centred
+    Static, // text, left-aligned
+    StaticCentred, // text, centred
     Edit,
-    ComboDropList,  // pick only, no typing
+    ComboDropList, // pick only, no typing
     PushButton,
     DefaultPushButton,
-    Picture,        // a bitmap resource, named in text ("wait")
-    SunkenRule,     // a thin sunken frame used as a horizontal rule
+    Picture, // a bitmap resource, named in text ("wait")
+    SunkenRule, // a thin sunken frame used as a horizontal rule
 };
 
 namespace style {
@@ -24,7 +24,7 @@ inline constexpr unsigned kReadOnly = 1u << 1;
 inline constexpr unsigned kAutoHScroll = 1u << 2;
 inline constexpr unsigned kTabStop = 1u << 3;
 inline constexpr unsigned kVScroll = 1u << 4;
-}  // namespace style
+} // namespace style
 
 struct ControlTemplate {
     int id;
@@ -36,17 +36,17 @@ struct ControlTemplate {
 
 struct DialogTemplate {
     int id;
-    std::string_view caption;  // empty: no caption bar
+    std::string_view caption; // empty: no caption bar
     int width, height;
     std::string_view fontFace;
     int fontPoints;
     bool resizable;
-    int menuId;  // 0: none
+    int menuId; // 0: none
     std::vector<ControlTemplate> controls;
 };
 
 struct MenuItemTemplate {
-    int id;  // 0: separator
+    int id; // 0: separator
     std::string_view text;
 };
 
@@ -70,6 +70,6 @@ inline constexpr int kMainMenu = 130;
 inline constexpr int kAboutString = 101;
 inline constexpr int kIcon = 128;
 inline constexpr int kWaitBitmap = 310;
-}  // namespace ids
+} // namespace ids
 
-}  // namespace resources
+} // namespace resources

@@ -19,4 +19,4 @@ inline constexpr const char* kTemperatureCaption = "Temperatura";
 inline constexpr const char* kHumidityCaption = "Wilgotność względna";
 inline constexpr const char* kPressureCaption = "Ciśnienie";
 
-}  // namespace texts::main
+} // namespace texts::main

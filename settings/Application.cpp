@@ -9,7 +9,11 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-Application::Application(IniFileLayer* files, ModalRun run) : files_(files), run_(std::move(run)) {}
+Application::Application(IniFileLayer* files, ModalRun run)
+    : files_(files)
+    , run_(std::move(run))
+{
+}
 
 bool Application::Run()
 {
@@ -20,7 +24,7 @@ bool Application::Run()
     // A store that cannot be opened reads nothing and writes nothing: the
     // window keeps its construction defaults.
     if (ini.Open(kSettingsFileName, /*saveOnClose=*/true, /*createIfMissing=*/true,
-                 /*ignoreCase=*/true, /*backupOnSave=*/false))
+            /*ignoreCase=*/true, /*backupOnSave=*/false))
         LoadSettings(ini, access);
 
     if (run_)

@@ -6,10 +6,10 @@
 
 namespace {
 
-constexpr int kPanelSettings = 6;  // colour, colour, height, name, italic, weight
+constexpr int kPanelSettings = 6; // colour, colour, height, name, italic, weight
 enum PanelField { Background, Text, Height, Name, Italic, Weight };
 
-}  // namespace
+} // namespace
 
 ValuePanel* MainDialogSettings::Panel(int index) const
 {

@@ -9,7 +9,10 @@ class ValuePanel;
 // hold them, by the settings table's index.
 class MainDialogSettings : public SettingsAccess {
 public:
-    explicit MainDialogSettings(MainDialog& dialog) : dialog_(dialog) {}
+    explicit MainDialogSettings(MainDialog& dialog)
+        : dialog_(dialog)
+    {
+    }
 
     std::uint32_t GetUnsigned(int index) override;
     void SetUnsigned(int index, std::uint32_t value) override;

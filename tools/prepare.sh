@@ -8,7 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth fonts-liberation fonts-dejavu-core
   dbus
-  clang libclang-rt-14-dev clang-tidy
+  clang libclang-rt-14-dev clang-tidy clang-format
+  locales
   libudev1
 )
 

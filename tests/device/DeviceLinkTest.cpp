@@ -22,7 +22,7 @@ protected:
     DeviceLinkTest()
     {
         link.SetReaction([this](bool good, bool changed) {
-            updates.push_back({good, changed});
+            updates.push_back({ good, changed });
             linkStateSeen.push_back(link.linkState());
         });
     }
@@ -34,26 +34,26 @@ protected:
     }
 
     FakeLinkTimer timer;
-    DeviceLink link{timer};
+    DeviceLink link { timer };
     std::vector<Update> updates;
     std::vector<bool> linkStateSeen;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(DeviceLinkTest, BackToBackFramesReArmTheWatchdogEachTime)
 {
     feed(testframes::workedExample());
     feed(testframes::errorExample());
-    EXPECT_EQ(updates, (std::vector<Update>{{true, true}, {true, false}}));
+    EXPECT_EQ(updates, (std::vector<Update> { { true, true }, { true, false } }));
     ASSERT_EQ(timer.armed.size(), 2u);
     EXPECT_EQ(timer.armed[0].id, DeviceLink::TIMER_LINK_WATCHDOG);
     EXPECT_EQ(timer.armed[0].periodMs, 5000u);
     // The first arming kills nothing; the second kills the first.
-    EXPECT_EQ(timer.killed, std::vector<unsigned>{DeviceLink::TIMER_LINK_WATCHDOG});
+    EXPECT_EQ(timer.killed, std::vector<unsigned> { DeviceLink::TIMER_LINK_WATCHDOG });
     EXPECT_EQ(link.measurement().serialNumber, 1234);
     // The state is already set when the reaction runs.
-    EXPECT_EQ(linkStateSeen, (std::vector<bool>{true, true}));
+    EXPECT_EQ(linkStateSeen, (std::vector<bool> { true, true }));
 }
 
 TEST_F(DeviceLinkTest, StrayLeadingByteIsABadFrameThenTheNextFrameRecovers)
@@ -65,7 +65,7 @@ TEST_F(DeviceLinkTest, StrayLeadingByteIsABadFrameThenTheNextFrameRecovers)
     EXPECT_FALSE(link.linkState());
     EXPECT_EQ(link.measurement().serialNumber, 1234) << "a bad frame replaced the measurement";
     feed(testframes::workedExample());
-    EXPECT_EQ(updates, (std::vector<Update>{{true, true}, {false, true}, {true, true}}));
+    EXPECT_EQ(updates, (std::vector<Update> { { true, true }, { false, true }, { true, true } }));
     EXPECT_EQ(link.measurement().serialNumber, 4660);
     EXPECT_EQ(timer.armed.size(), 2u) << "a bad frame must not re-arm the watchdog";
 }
@@ -79,7 +79,7 @@ TEST_F(DeviceLinkTest, ThousandthByteWithoutCarriageReturnEmptiesTheBuffer)
     EXPECT_EQ(link.lineLength(), 0);
     EXPECT_TRUE(updates.empty()) << "an overlong line counts as no frame";
     feed(testframes::workedExample());
-    EXPECT_EQ(updates, (std::vector<Update>{{true, true}}));
+    EXPECT_EQ(updates, (std::vector<Update> { { true, true } }));
 }
 
 TEST_F(DeviceLinkTest, NineHundredNinetyNineBytesEndingInCarriageReturnAreOneBadFrame)
@@ -87,32 +87,27 @@ TEST_F(DeviceLinkTest, NineHundredNinetyNineBytesEndingInCarriageReturnAreOneBad
     for (int i = 0; i < 998; ++i)
         link.OnByteReceived(0x70);
     link.OnByteReceived(0x0D);
-    EXPECT_EQ(updates, (std::vector<Update>{{false, false}}));
+    EXPECT_EQ(updates, (std::vector<Update> { { false, false } }));
     EXPECT_EQ(link.lineLength(), 0);
 }
 
 TEST_F(DeviceLinkTest, WatchdogFollowsThePartsTable)
 {
-    link.UpdateLinkState(false);  // start-up: puts the display into no-link
-    link.OnWatchdogExpired();     // down already: unchanged
+    link.UpdateLinkState(false); // start-up: puts the display into no-link
+    link.OnWatchdogExpired(); // down already: unchanged
     feed(testframes::workedExample());
-    link.OnWatchdogExpired();  // 5 s of silence
-    link.OnWatchdogExpired();  // and again 5 s later
+    link.OnWatchdogExpired(); // 5 s of silence
+    link.OnWatchdogExpired(); // and again 5 s later
     feed(testframes::workedExample());
     feed(testframes::workedExample());
     Bytes bad = testframes::workedExample();
     bad[3] ^= 1;
     feed(bad);
     feed(bad);
-    EXPECT_EQ(updates, (std::vector<Update>{{false, false},
-                                           {false, false},
-                                           {true, true},
-                                           {false, true},
-                                           {false, false},
-                                           {true, true},
-                                           {true, false},
-                                           {false, true},
-                                           {false, false}}));
+    EXPECT_EQ(updates,
+        (std::vector<Update> { { false, false }, { false, false }, { true, true }, { false, true },
+            { false, false }, { true, true }, { true, false }, { false, true },
+            { false, false } }));
     EXPECT_TRUE(timer.running) << "the watchdog is not killed on expiry";
     EXPECT_EQ(link.watchdogTimerId(), DeviceLink::TIMER_LINK_WATCHDOG);
 }
@@ -120,7 +115,7 @@ TEST_F(DeviceLinkTest, WatchdogFollowsThePartsTable)
 TEST(DeviceLinkWithoutReaction, UpdatesOnlyItsMembers)
 {
     FakeLinkTimer timer;
-    DeviceLink link{timer};
+    DeviceLink link { timer };
     EXPECT_EQ(link.watchdogTimerId(), 0u);
     for (auto b : testframes::workedExample())
         link.OnByteReceived(b);

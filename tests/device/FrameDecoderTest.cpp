@@ -10,7 +10,10 @@ using testframes::Bytes;
 
 namespace {
 
-bool decode(FrameDecoder& d, const Bytes& b) { return d.decode(b.data(), b.size()); }
+bool decode(FrameDecoder& d, const Bytes& b)
+{
+    return d.decode(b.data(), b.size());
+}
 
 Measurement decoded(const Bytes& b)
 {
@@ -19,7 +22,7 @@ Measurement decoded(const Bytes& b)
     return d.measurement();
 }
 
-}  // namespace
+} // namespace
 
 TEST(FrameDecoder, WorkedExamplesDecodeToTheirValues)
 {
@@ -28,7 +31,7 @@ TEST(FrameDecoder, WorkedExamplesDecodeToTheirValues)
     EXPECT_FALSE(m.anyError());
     EXPECT_EQ(m.humidity, 456 * 0.1);
     EXPECT_EQ(m.temperature, 23.400000000000002);
-    EXPECT_NE(m.temperature, 23.4);  // 234 * 0.1, not 234 / 10
+    EXPECT_NE(m.temperature, 23.4); // 234 * 0.1, not 234 / 10
     EXPECT_EQ(m.pressure, 10132 * 0.1);
 
     const Measurement minus = decoded(testframes::minusExample());
@@ -50,7 +53,7 @@ TEST(FrameDecoder, WorkedExamplesDecodeToTheirValues)
 TEST(FrameDecoder, FreshDecoderHoldsAllZero)
 {
     FrameDecoder d;
-    EXPECT_EQ(d.measurement(), Measurement{});
+    EXPECT_EQ(d.measurement(), Measurement {});
 }
 
 TEST(FrameDecoder, EverySingleBitErrorInBits0To6IsRejectedAndBit7Ignored)
@@ -76,7 +79,7 @@ TEST(FrameDecoder, EverySingleBitErrorInBits0To6IsRejectedAndBit7Ignored)
 
 TEST(FrameDecoder, StartByteNeedsPayloadZeroButNoParity)
 {
-    for (std::uint8_t start : {0x00, 0x40, 0x80, 0xC0}) {
+    for (std::uint8_t start : { 0x00, 0x40, 0x80, 0xC0 }) {
         Bytes b = testframes::workedExample();
         b[0] = start;
         FrameDecoder d;
@@ -111,13 +114,13 @@ TEST(FrameDecoder, WrongLengthsAreRejected)
         line.back() = 0x0D;
         ASSERT_FALSE(decode(d, line)) << len;
     }
-    EXPECT_EQ(d.measurement(), Measurement{});
+    EXPECT_EQ(d.measurement(), Measurement {});
 }
 
 TEST(FrameDecoder, StatusCharacterNeedsBits4And5)
 {
-    for (std::uint8_t payload : {0x1F, 0x2F}) {
-        for (std::uint8_t parity : {0x00, 0x40}) {
+    for (std::uint8_t payload : { 0x1F, 0x2F }) {
+        for (std::uint8_t parity : { 0x00, 0x40 }) {
             Bytes b = testframes::workedExample();
             b[1] = payload | parity;
             FrameDecoder d;
@@ -146,10 +149,10 @@ TEST(FrameDecoder, DigitsAreTakenWithoutRangeTest)
 
     // 0x3A..0x3F are the hex digits A..F, in nibble order low byte first.
     Bytes hexSerial = testframes::workedExample();
-    hexSerial[2] = 0x3A;  // bits 4-7: A
-    hexSerial[3] = 0x3B;  // bits 0-3: B
-    hexSerial[4] = 0x3C;  // bits 12-15: C
-    hexSerial[5] = 0x3D;  // bits 8-11: D
+    hexSerial[2] = 0x3A; // bits 4-7: A
+    hexSerial[3] = 0x3B; // bits 0-3: B
+    hexSerial[4] = 0x3C; // bits 12-15: C
+    hexSerial[5] = 0x3D; // bits 8-11: D
     testframes::fixParity(hexSerial);
     EXPECT_EQ(decoded(hexSerial).serialNumber, 0xCDAB);
 

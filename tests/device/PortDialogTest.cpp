@@ -45,7 +45,7 @@ QPushButton* button(PortDialog& d, const QString& text)
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 TEST(PortDialog, PortInUseIsPreselectedAndNamedInTheStatus)
 {
@@ -102,7 +102,7 @@ TEST(PortDialog, CancelInTheWaitDialogIsOnlyRecorded)
     });
     d.exec();
     EXPECT_TRUE(waitSeen);
-    EXPECT_EQ(d.portLines(), std::vector<std::string>{"COM3"});
+    EXPECT_EQ(d.portLines(), std::vector<std::string> { "COM3" });
 }
 
 TEST(PortDialog, WorkerThatCannotStartGivesAnEmptyListAtOnce)

@@ -1,6 +1,6 @@
+#include "display/MainDialog.h"
 #include "device/FrameEncoder.h"
 #include "device/SerialPort.h"
-#include "display/MainDialog.h"
 #include "display/ValuePanel.h"
 #include "support/Pty.h"
 #include "support/ScriptedMessageBox.h"
@@ -8,13 +8,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QPushButton>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -50,8 +50,7 @@ bool serviceOnBus()
 }
 
 // Runs the event loop, idle between checks, until pred() or the bound passes.
-template<typename Pred>
-bool spinUntil(Pred pred, int boundMs = 5000)
+template<typename Pred> bool spinUntil(Pred pred, int boundMs = 5000)
 {
     QEventLoop loop;
     QTimer check;
@@ -80,10 +79,10 @@ void when(QObject* context, std::function<bool()> pred, std::function<void()> st
 
 double processCpuSeconds()
 {
-    rusage u{};
+    rusage u {};
     ::getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+        + static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 bool modalIsPortDialog()
@@ -125,12 +124,13 @@ protected:
     // inside its modal loop.
     void RunWith(std::function<void()> body)
     {
-        when(&dialog, [&] { return dialog.isVisible(); },
-             [&, body] {
-                 body();
-                 if (dialog.isVisible())
-                     dialog.reject();
-             });
+        when(
+            &dialog, [&] { return dialog.isVisible(); },
+            [&, body] {
+                body();
+                if (dialog.isVisible())
+                    dialog.reject();
+            });
         dialog.exec();
     }
 
@@ -139,21 +139,21 @@ protected:
     MainDialog dialog;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ShownWindow, FirstGoodFrameLaysOutAndStartsTheServiceASecondDoesNeither)
 {
-    dialog.portNumber = 250;  // no such device: one message, then the dialog
+    dialog.portNumber = 250; // no such device: one message, then the dialog
     boxes.answers.push_back(MessageBox::Result::Ok);
     RunWith([&] {
         EXPECT_EQ(dialog.statusText(), QStringLiteral("Brak komunikacji z urządzeniem. "));
         EXPECT_TRUE(dialog.temperaturePanel().noValue());
         EXPECT_TRUE(dialog.temperaturePanel().blinking());
         int unregistered = 0;
-        QDBusServiceWatcher watcher(kBusName, QDBusConnection::sessionBus(),
-                                    QDBusServiceWatcher::WatchForUnregistration);
-        QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered,
-                         [&] { ++unregistered; });
+        QDBusServiceWatcher watcher(
+            kBusName, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForUnregistration);
+        QObject::connect(
+            &watcher, &QDBusServiceWatcher::serviceUnregistered, [&] { ++unregistered; });
 
         const int layouts = dialog.layoutCount();
         feed(dialog, reading());
@@ -174,7 +174,7 @@ TEST_F(ShownWindow, FirstGoodFrameLaysOutAndStartsTheServiceASecondDoesNeither)
         EXPECT_EQ(unregistered, 0) << "a second good frame restarted the service";
 
         // A bad frame takes the service away.
-        for (auto b : {0x41, 0x0D})
+        for (auto b : { 0x41, 0x0D })
             dialog.OnByteReceived(static_cast<std::uint8_t>(b));
         EXPECT_FALSE(dialog.ddeServer().IsRunning());
         EXPECT_TRUE(spinUntil([] { return !serviceOnBus(); }));
@@ -227,7 +227,7 @@ TEST_F(ShownWindow, BusErrorIsShownOncePerRunAndStartIsRetried)
     RunWith([&] {
         feed(dialog, reading());
         EXPECT_FALSE(dialog.ddeServer().IsRunning());
-        dialog.OnTimer(DeviceLink::TIMER_LINK_WATCHDOG);  // link down
+        dialog.OnTimer(DeviceLink::TIMER_LINK_WATCHDOG); // link down
         feed(dialog, reading());
         EXPECT_EQ(boxes.count(QStringLiteral("Błąd inicjalizacji DDE!")), 1);
         EXPECT_EQ(boxes.shown.back().icon, MessageBox::Icon::Error);
@@ -248,7 +248,8 @@ TEST_F(ShownWindow, NoPortShowsTheWindowFirstThenThePortDialog)
     QElapsedTimer clock;
     qint64 shownAt = -1;
     qint64 dialogAt = -1;
-    when(&dialog, [&] { return dialog.isVisible(); }, [&] { shownAt = clock.elapsed(); });
+    when(
+        &dialog, [&] { return dialog.isVisible(); }, [&] { shownAt = clock.elapsed(); });
     when(&dialog, modalIsPortDialog, [&] {
         dialogAt = clock.elapsed();
         dialogSeen = true;
@@ -284,13 +285,13 @@ TEST_F(ShownWindow, ChoosingTheOpenPortLeavesItAndAFailingChoiceAsksAgain)
             ++dialogs;
             if (dialogs == 1) {
                 EXPECT_EQ(pd->portList()->currentIndex(), 0) << "the open port is preselected";
-                pd->accept();  // the open port again
+                pd->accept(); // the open port again
             } else if (dialogs == 2) {
-                pd->portList()->setCurrentIndex(1);  // COM250 will not open
+                pd->portList()->setCurrentIndex(1); // COM250 will not open
                 for (auto* b : pd->findChildren<QPushButton*>())
                     if (b->text() == "OK")
                         b->click();
-                pick();  // the dialog comes back
+                pick(); // the dialog comes back
             } else {
                 pd->reject();
             }
@@ -314,7 +315,7 @@ TEST_F(ShownWindow, ChoosingTheOpenPortLeavesItAndAFailingChoiceAsksAgain)
 TEST_F(ShownWindow, EnterAndEscapeDoNotCloseAndTopmostToggles)
 {
     RunWith([&] {
-        for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        for (int key : { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape }) {
             QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
             QApplication::sendEvent(&dialog.temperaturePanel(), &press);
             QKeyEvent pressMain(QEvent::KeyPress, key, Qt::NoModifier);
@@ -366,7 +367,7 @@ TEST(MainDialogEndToEnd, SimulatedMeterDrivesTheWindowAndComesBackAfterLoss)
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::execl(QM482_SIM, QM482_SIM, "--port", "9", "--serial", "4660", "--temp", "-12.3",
-                    "--quiet", "--rate", "600", static_cast<char*>(nullptr));
+                "--quiet", "--rate", "600", static_cast<char*>(nullptr));
             ::_exit(127);
         }
         return pid;
@@ -380,25 +381,27 @@ TEST(MainDialogEndToEnd, SimulatedMeterDrivesTheWindowAndComesBackAfterLoss)
     bool sawReading = false;
     bool sawLoss = false;
     bool sawReturn = false;
-    when(&dialog, [&] { return dialog.isVisible(); }, [&] {
-        sawReading = spinUntil([&] { return dialog.link().linkState(); }, 10000);
-        EXPECT_EQ(dialog.statusText(), QStringLiteral("QM-482 nr 4660. Pomiar prawidłowy. "));
-        EXPECT_EQ(dialog.temperaturePanel().rawValue(), -123 * 0.1);
-        EXPECT_FALSE(dialog.temperaturePanel().noValue());
+    when(
+        &dialog, [&] { return dialog.isVisible(); },
+        [&] {
+            sawReading = spinUntil([&] { return dialog.link().linkState(); }, 10000);
+            EXPECT_EQ(dialog.statusText(), QStringLiteral("QM-482 nr 4660. Pomiar prawidłowy. "));
+            EXPECT_EQ(dialog.temperaturePanel().rawValue(), -123 * 0.1);
+            EXPECT_FALSE(dialog.temperaturePanel().noValue());
 
-        ::kill(sim, SIGTERM);
-        ::waitpid(sim, nullptr, 0);
-        const double cpuBefore = processCpuSeconds();
-        sawLoss = spinUntil([&] { return !dialog.link().linkState(); }, 7000);
-        // Waiting for the lost device (reopen attempts every 2 s) must not spin.
-        spinUntil([] { return false; }, 1000);
-        EXPECT_LT(processCpuSeconds() - cpuBefore, 1.0);
-        EXPECT_EQ(dialog.statusText(), QStringLiteral("Brak komunikacji z urządzeniem. "));
+            ::kill(sim, SIGTERM);
+            ::waitpid(sim, nullptr, 0);
+            const double cpuBefore = processCpuSeconds();
+            sawLoss = spinUntil([&] { return !dialog.link().linkState(); }, 7000);
+            // Waiting for the lost device (reopen attempts every 2 s) must not spin.
+            spinUntil([] { return false; }, 1000);
+            EXPECT_LT(processCpuSeconds() - cpuBefore, 1.0);
+            EXPECT_EQ(dialog.statusText(), QStringLiteral("Brak komunikacji z urządzeniem. "));
 
-        sim = startSim();
-        sawReturn = spinUntil([&] { return dialog.link().linkState(); }, 10000);
-        dialog.reject();
-    });
+            sim = startSim();
+            sawReturn = spinUntil([&] { return dialog.link().linkState(); }, 10000);
+            dialog.reject();
+        });
     dialog.exec();
     ::kill(sim, SIGTERM);
     ::waitpid(sim, nullptr, 0);

@@ -29,21 +29,21 @@ void expectTheTable()
     EXPECT_EQ(shown(3.456, 2), "3.46 kLx");
     EXPECT_EQ(shown(12.6, 4), "13 °");
     EXPECT_EQ(shown(399.6, 8), "400 ppm");
-    EXPECT_EQ(shown(4.25, 6), "4.2 m/s");  // 4.25 is exact: printf rounds half to even
+    EXPECT_EQ(shown(4.25, 6), "4.2 m/s"); // 4.25 is exact: printf rounds half to even
     const ValueText w = FormatPanelValue(ComputeDisplayValue(10.0, 2, 1), 1, true, false);
     EXPECT_EQ(w.text, "14.7 W/m");
     EXPECT_EQ(w.measureText, "14.7 W/m2");
     EXPECT_TRUE(w.raisedTwo);
 }
 
-}  // namespace
+} // namespace
 
 TEST(ValueFormat, FormatTableWithItsTowardZeroShifts)
 {
     expectTheTable();
     EXPECT_EQ(FormatPanelValue(21.356, 3, true, true).text, "21.36 °C");
     EXPECT_EQ(FormatPanelValue(21.356, 3, false, true).text, "21.36");
-    for (int unit : {0, 9, -1, 1000})
+    for (int unit : { 0, 9, -1, 1000 })
         EXPECT_FALSE(FormatPanelValue(1.0, unit, true, false).drawn) << unit;
 }
 
@@ -58,7 +58,7 @@ TEST(ValueFormat, UnitConversionOnlyBetweenWattsAndKilolux)
 TEST(ValueFormat, DecimalCommaLocaleChangesNothing)
 {
     // A Polish desktop writes 1,5; the panels must still show 1.5.
-    const char* candidates[] = {"pl_PL.UTF-8", "pl_PL.utf8", "de_DE.UTF-8", "de_DE.utf8"};
+    const char* candidates[] = { "pl_PL.UTF-8", "pl_PL.utf8", "de_DE.UTF-8", "de_DE.utf8" };
     const char* set = nullptr;
     for (const char* name : candidates) {
         if (std::setlocale(LC_NUMERIC, name) != nullptr) {
@@ -69,8 +69,8 @@ TEST(ValueFormat, DecimalCommaLocaleChangesNothing)
     if (set == nullptr) {
         const std::string dir = "/tmp/qm482-test-locale";
         std::filesystem::create_directories(dir);
-        const std::string cmd =
-            "localedef -i pl_PL -f UTF-8 " + dir + "/pl_PL.UTF-8 >/dev/null 2>&1";
+        const std::string cmd
+            = "localedef -i pl_PL -f UTF-8 " + dir + "/pl_PL.UTF-8 >/dev/null 2>&1";
         if (std::system(cmd.c_str()) == 0) {
             ::setenv("LOCPATH", dir.c_str(), 1);
             set = std::setlocale(LC_NUMERIC, "pl_PL.UTF-8");

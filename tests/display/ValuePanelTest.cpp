@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr unsigned kBackground = 16770250;  // 202, 228, 255
-constexpr unsigned kText = 8404992;         // 0, 64, 128
+constexpr unsigned kBackground = 16770250; // 202, 228, 255
+constexpr unsigned kText = 8404992; // 0, 64, 128
 
 class PanelTest : public ::testing::Test {
 protected:
@@ -40,13 +40,13 @@ protected:
     ValuePanel panel;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(PanelTest, NewPanelShowsTheBandAcrossTheWidthAndQuestionMarks)
 {
     const QImage img = picture();
     const QRgb band = ToQColor(kText).rgb();
-    for (int x : {0, 1, img.width() / 2, img.width() - 2, img.width() - 1})
+    for (int x : { 0, 1, img.width() / 2, img.width() - 2, img.width() - 1 })
         EXPECT_EQ(img.pixel(x, 2), band) << "band missing at x " << x;
     EXPECT_EQ(img.pixel(2, img.height() - 3), ToQColor(kBackground).rgb());
     EXPECT_EQ(panel.valueText(), QStringLiteral("???"));
@@ -103,7 +103,10 @@ namespace {
 
 class ScriptedChoosers : public Choosers {
 public:
-    ScriptedChoosers() : previous_(Choosers::Install(this)) {}
+    ScriptedChoosers()
+        : previous_(Choosers::Install(this))
+    {
+    }
     ~ScriptedChoosers() override { Choosers::Install(previous_); }
     bool ChooseColour(QWidget*, unsigned& colour) override
     {
@@ -127,7 +130,7 @@ private:
     Choosers* previous_;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(PanelTest, CancelledChoosersChangeNothing)
 {

@@ -11,15 +11,15 @@ namespace {
 class NullTimer : public LinkTimer {
 public:
     unsigned Arm(unsigned id, unsigned) override { return id; }
-    void Kill(unsigned) override {}
+    void Kill(unsigned) override { }
 };
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     NullTimer timer;
-    DeviceLink link{timer};
+    DeviceLink link { timer };
     Measurement before = link.measurement();
     link.SetReaction([&](bool good, bool) {
         if (!good && !(link.measurement() == before))
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The decoder on its own, with the input as one line of any length.
     FrameDecoder decoder;
-    if (!decoder.decode(data, size) && !(decoder.measurement() == Measurement{}))
+    if (!decoder.decode(data, size) && !(decoder.measurement() == Measurement {}))
         std::abort();
     return 0;
 }

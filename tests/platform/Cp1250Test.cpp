@@ -6,8 +6,9 @@ TEST(Cp1250, PolishLettersAndTheDegreeSignRoundTrip)
 {
     const std::string polish = "ąćęłńóśźż ĄĆĘŁŃÓŚŹŻ °C";
     const std::string bytes = cp1250::FromUtf8(polish);
-    EXPECT_EQ(bytes, "\xB9\xE6\xEA\xB3\xF1\xF3\x9C\x9F\xBF \xA5\xC6\xCA\xA3\xD1\xD3\x8C\x8F\xAF \xB0"
-                     "C");
+    EXPECT_EQ(bytes,
+        "\xB9\xE6\xEA\xB3\xF1\xF3\x9C\x9F\xBF \xA5\xC6\xCA\xA3\xD1\xD3\x8C\x8F\xAF \xB0"
+        "C");
     EXPECT_EQ(cp1250::ToUtf8(bytes), polish);
     EXPECT_EQ(cp1250::FromUtf8("Wilgotność"), "Wilgotno\x9C\xE6");
 }
@@ -28,8 +29,8 @@ TEST(Cp1250, EveryAssignedByteRoundTripsAndTheRestIsMarked)
 TEST(Cp1250, UnmappableAndMalformedInputBecomesQuestionMarks)
 {
     EXPECT_EQ(cp1250::FromUtf8("日本"), "??");
-    EXPECT_EQ(cp1250::FromUtf8("a\xC3"), "a?");           // cut sequence
-    EXPECT_EQ(cp1250::FromUtf8("\xC0\xB0"), "?");          // overlong: not a degree sign
-    EXPECT_EQ(cp1250::FromUtf8("\xED\xA0\x80x"), "?x");    // a surrogate
+    EXPECT_EQ(cp1250::FromUtf8("a\xC3"), "a?"); // cut sequence
+    EXPECT_EQ(cp1250::FromUtf8("\xC0\xB0"), "?"); // overlong: not a degree sign
+    EXPECT_EQ(cp1250::FromUtf8("\xED\xA0\x80x"), "?x"); // a surrogate
     EXPECT_EQ(cp1250::FromUtf8("plain ASCII"), "plain ASCII");
 }

@@ -27,7 +27,8 @@ TEST(DialogBuilder, TemplateControlsExistWithIdsTextsAndDialogUnitGeometry)
             continue;
         QWidget* w = DialogBuilder::Control(&dialog, c.id);
         ASSERT_NE(w, nullptr) << c.id;
-        EXPECT_EQ(w->geometry(), DialogBuilder::ToPixels(font, c.x, c.y, c.width, c.height)) << c.id;
+        EXPECT_EQ(w->geometry(), DialogBuilder::ToPixels(font, c.x, c.y, c.width, c.height))
+            << c.id;
     }
     auto* ok = qobject_cast<QPushButton*>(DialogBuilder::Control(&dialog, 1));
     ASSERT_NE(ok, nullptr);
@@ -53,7 +54,7 @@ TEST(DialogBuilder, DialogUnitsFollowTheFontMetrics)
     const QRect a = DialogBuilder::ToPixels(small, 4, 8, 40, 80);
     const QRect b = DialogBuilder::ToPixels(large, 4, 8, 40, 80);
     EXPECT_GT(a.width(), 0);
-    EXPECT_EQ(a.y(), QFontMetrics(small).height());  // 8 vertical units = one line
+    EXPECT_EQ(a.y(), QFontMetrics(small).height()); // 8 vertical units = one line
     EXPECT_GT(b.width(), a.width());
     EXPECT_GT(b.height(), a.height());
 }
@@ -63,14 +64,14 @@ TEST(DialogBuilder, FactoryReplacesAControlAndWaitDialogShowsItsPicture)
     QDialog main;
     int made = 0;
     ASSERT_TRUE(DialogBuilder::Build(&main, resources::ids::kMainDialog,
-                                     [&](const ControlTemplate& c, QWidget* parent) -> QWidget* {
-                                         if (c.id != 1003)
-                                             return nullptr;
-                                         ++made;
-                                         auto* w = new QWidget(parent);
-                                         w->setObjectName("panel");
-                                         return w;
-                                     }));
+        [&](const ControlTemplate& c, QWidget* parent) -> QWidget* {
+            if (c.id != 1003)
+                return nullptr;
+            ++made;
+            auto* w = new QWidget(parent);
+            w->setObjectName("panel");
+            return w;
+        }));
     EXPECT_EQ(made, 1);
     EXPECT_EQ(DialogBuilder::Control(&main, 1003)->objectName(), QStringLiteral("panel"));
     auto* status = qobject_cast<QLineEdit*>(DialogBuilder::Control(&main, 1002));
@@ -92,10 +93,10 @@ TEST(DialogBuilder, MainMenuHasEveryCommandWithItsText)
 {
     QMenuBar bar;
     std::vector<int> commands;
-    const auto actions = DialogBuilder::BuildMenu(&bar, resources::ids::kMainMenu,
-                                                  [&](int id) { commands.push_back(id); });
-    const std::set<int> expected{32795, 32783, 32780, 32781, 32772, 32771,
-                                 32773, 32796, 32778, 32797, 32779};
+    const auto actions = DialogBuilder::BuildMenu(
+        &bar, resources::ids::kMainMenu, [&](int id) { commands.push_back(id); });
+    const std::set<int> expected { 32795, 32783, 32780, 32781, 32772, 32771, 32773, 32796, 32778,
+        32797, 32779 };
     EXPECT_EQ(actions.size(), static_cast<int>(expected.size()));
     for (int id : expected)
         ASSERT_TRUE(actions.contains(id)) << id;
@@ -104,7 +105,7 @@ TEST(DialogBuilder, MainMenuHasEveryCommandWithItsText)
     EXPECT_EQ(bar.actions().size(), 4);
     EXPECT_EQ(bar.actions()[0]->text(), QStringLiteral("Program"));
     actions[32783]->trigger();
-    EXPECT_EQ(commands, std::vector<int>{32783});
+    EXPECT_EQ(commands, std::vector<int> { 32783 });
     EXPECT_EQ(resources::String(resources::ids::kAboutString), "&About QM482...");
 }
 
@@ -113,12 +114,12 @@ TEST(MessageBoxService, ScriptedResponderAnswersAndRecords)
     {
         ScriptedMessageBox script;
         script.answers.push_back(MessageBox::Result::Yes);
-        EXPECT_EQ(ShowMessage(nullptr, "pytanie?", MessageBox::Icon::Question,
-                              MessageBox::Buttons::YesNo),
-                  MessageBox::Result::Yes);
-        EXPECT_EQ(ShowMessage(nullptr, QStringLiteral("Błąd inicjalizacji DDE!"),
-                              MessageBox::Icon::Error),
-                  MessageBox::Result::Ok);
+        EXPECT_EQ(ShowMessage(
+                      nullptr, "pytanie?", MessageBox::Icon::Question, MessageBox::Buttons::YesNo),
+            MessageBox::Result::Yes);
+        EXPECT_EQ(ShowMessage(
+                      nullptr, QStringLiteral("Błąd inicjalizacji DDE!"), MessageBox::Icon::Error),
+            MessageBox::Result::Ok);
         ASSERT_EQ(script.shown.size(), 2u);
         EXPECT_EQ(script.shown[1].icon, MessageBox::Icon::Error);
         EXPECT_EQ(script.count(QStringLiteral("Błąd inicjalizacji DDE!")), 1);

@@ -1,5 +1,5 @@
-#include "platform/TerminationSignals.h"
 #include "platform/WindowTimers.h"
+#include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,8 +13,7 @@
 namespace {
 
 // Runs the event loop until pred() or the bound passes.
-template<typename Pred>
-bool spinUntil(Pred pred, int boundMs = 5000)
+template<typename Pred> bool spinUntil(Pred pred, int boundMs = 5000)
 {
     QElapsedTimer t;
     t.start();
@@ -23,7 +22,7 @@ bool spinUntil(Pred pred, int boundMs = 5000)
     return pred();
 }
 
-}  // namespace
+} // namespace
 
 TEST(WindowTimers, ExpiriesReachTheHandlerByIdAndReArmingReplaces)
 {
@@ -65,8 +64,8 @@ TEST(TerminationSignals, SigtermArrivesAsAQtSignal)
     TerminationSignals termination;
     ASSERT_TRUE(termination.installed());
     int received = 0;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested,
-                     [&](int sig) { received = sig; });
+    QObject::connect(
+        &termination, &TerminationSignals::terminationRequested, [&](int sig) { received = sig; });
     ::raise(SIGTERM);
     EXPECT_TRUE(spinUntil([&] { return received != 0; }));
     EXPECT_EQ(received, SIGTERM);

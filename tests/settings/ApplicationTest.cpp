@@ -1,8 +1,8 @@
+#include "settings/Application.h"
+#include "TempDir.h"
 #include "display/MainDialog.h"
 #include "display/ValuePanel.h"
-#include "settings/Application.h"
 #include "settings/PosixFileLayer.h"
-#include "TempDir.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -38,7 +38,7 @@ public:
     SettingsLocation::Inputs inputs;
 };
 
-}  // namespace
+} // namespace
 
 TEST(Application, FirstRunWritesEveryDefaultAndARunWithoutChangesLeavesTheFile)
 {
@@ -47,7 +47,8 @@ TEST(Application, FirstRunWritesEveryDefaultAndARunWithoutChangesLeavesTheFile)
         EXPECT_EQ(d.recording.settings.intervalSeconds, 60) << "FILE_INTERVAL default";
         EXPECT_EQ(d.portNumber, 0);
     });
-    EXPECT_EQ(ReadFile(program.ini()), ReadFile(std::string(QM482_GOLDEN_DIR) + "/first_run.expected.ini"));
+    EXPECT_EQ(ReadFile(program.ini()),
+        ReadFile(std::string(QM482_GOLDEN_DIR) + "/first_run.expected.ini"));
 
     AgeFile(program.ini());
     const long long before = ModificationTime(program.ini());
@@ -58,8 +59,9 @@ TEST(Application, FirstRunWritesEveryDefaultAndARunWithoutChangesLeavesTheFile)
 TEST(Application, SettingsSurviveBetweenRunsThroughTheMembers)
 {
     ProgramFolder program;
-    WriteFile(program.ini(), "[temp]\r\nfont_italic_temp=257\r\nFONT_NAME_TEMP=Liberation Serif\r\n"
-                             "[general]\r\nport_nr=3\r\nTOPMOST=1\r\n");
+    WriteFile(program.ini(),
+        "[temp]\r\nfont_italic_temp=257\r\nFONT_NAME_TEMP=Liberation Serif\r\n"
+        "[general]\r\nport_nr=3\r\nTOPMOST=1\r\n");
     program.Run([](MainDialog& d) {
         EXPECT_EQ(d.portNumber, 3) << "lower-case keys are found";
         EXPECT_TRUE(d.topmost);
@@ -83,12 +85,10 @@ TEST(Application, RectangleIsPulledBackOntoTheScreenAtExit)
 {
     ProgramFolder program;
     const QSize screen = QGuiApplication::primaryScreen()->size();
-    program.Run([&](MainDialog& d) {
-        d.savedRect = {-50, 10, screen.width() + 200, 300};
-    });
+    program.Run([&](MainDialog& d) { d.savedRect = { -50, 10, screen.width() + 200, 300 }; });
     const std::string text = ReadFile(program.ini());
-    EXPECT_NE(text.find("WINDOW_RIGHT=" + std::to_string(screen.width()) + "\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("WINDOW_RIGHT=" + std::to_string(screen.width()) + "\r\n"), std::string::npos)
         << text;
     EXPECT_NE(text.find("WINDOW_LEFT=0\r\n"), std::string::npos) << text;
 }

@@ -9,7 +9,7 @@ class FakeLinkTimer : public LinkTimer {
 public:
     unsigned Arm(unsigned id, unsigned periodMs) override
     {
-        armed.push_back({id, periodMs});
+        armed.push_back({ id, periodMs });
         running = true;
         return id;
     }

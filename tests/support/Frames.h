@@ -21,4 +21,4 @@ void fixParity(Bytes& line);
 
 std::string hex(const Bytes& bytes);
 
-}  // namespace testframes
+} // namespace testframes

@@ -18,14 +18,17 @@ public:
         Buttons buttons;
     };
 
-    ScriptedMessageBox() : previous_(MessageBox::Install(this)) {}
+    ScriptedMessageBox()
+        : previous_(MessageBox::Install(this))
+    {
+    }
     ~ScriptedMessageBox() override { MessageBox::Install(previous_); }
     ScriptedMessageBox(const ScriptedMessageBox&) = delete;
     ScriptedMessageBox& operator=(const ScriptedMessageBox&) = delete;
 
     Result Show(QWidget*, const QString& text, Icon icon, Buttons buttons) override
     {
-        shown.push_back({text, icon, buttons});
+        shown.push_back({ text, icon, buttons });
         if (whileShown)
             whileShown(shown.back());
         if (!answers.empty()) {
