@@ -31,12 +31,24 @@ PortDialog::~PortDialog() = default;
 int PortDialog::exec()
 {
     portLines_.clear();
+    endedWhilePreparing_ = false;
     {
         WaitDialog wait(this, parentWidget());
         wait.exec();
     }
+    // Ended while the ports were listed (the program is being closed): the
+    // dialog does not open at all.
+    if (endedWhilePreparing_)
+        return QDialog::Rejected;
     OnInitDialog();
     return QDialog::exec();
+}
+
+void PortDialog::done(int result)
+{
+    if (!isVisible())
+        endedWhilePreparing_ = true;
+    QDialog::done(result);
 }
 
 void PortDialog::OnInitDialog()

@@ -42,6 +42,9 @@ public:
     QComboBox* portList() const { return portList_; }
     QLabel* statusText() const { return status_; }
 
+protected:
+    void done(int result) override;
+
 private:
     void OnInitDialog();
     void OnOk();
@@ -52,4 +55,5 @@ private:
     std::vector<std::string> portLines_;
     QComboBox* portList_ = nullptr;
     QLabel* status_ = nullptr;
+    bool endedWhilePreparing_ = false;
 };

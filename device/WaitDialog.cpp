@@ -61,9 +61,13 @@ void PortListWorker(WaitDialog* wait)
     PortDialog* target = wait->target();
     unsigned count = 0;
     std::string text;
-    if (target->enumerator() && target->enumerator()(count, text)) {
-        for (const std::string& line : port_choice::DisplayLines(text))
-            target->AddPortLine(line);
+    // Nothing may escape a thread: an error while listing gives an empty list.
+    try {
+        if (target->enumerator() && target->enumerator()(count, text)) {
+            for (const std::string& line : port_choice::DisplayLines(text))
+                target->AddPortLine(line);
+        }
+    } catch (...) {
     }
     QMetaObject::invokeMethod(wait, &QDialog::reject, Qt::QueuedConnection);
 }

@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -107,7 +108,8 @@ MainDialog::MainDialog(QWidget* parent)
     temperature_ = qobject_cast<ValuePanel*>(DialogBuilder::Control(client_, 1003));
     pressure_ = qobject_cast<ValuePanel*>(DialogBuilder::Control(client_, 1005));
     humidity_ = qobject_cast<ValuePanel*>(DialogBuilder::Control(client_, 1007));
-    client_->installEventFilter(this);
+    if (status_ != nullptr)
+        status_->setAccessibleName(utf8(texts::main::kStatusLineName));
     const int menuHeight = menuBar_->sizeHint().height();
     resize(client_->width(), client_->height() + menuHeight);
 
@@ -207,18 +209,20 @@ void MainDialog::AddContextMenu()
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
+// The saved rectangle is the window's restored geometry without the frame
+// the window manager adds: what is restored is exactly what was saved, so the
+// window does not creep by the frame's width at every start.
 void MainDialog::ShowWindowAt(const WindowRect& r)
 {
     const int menuHeight = menuBar_->sizeHint().height();
     const int w = std::max(r.right - r.left, 1);
     const int h = std::max(r.bottom - r.top, menuHeight + 1);
-    move(r.left, r.top);
-    resize(w, h);
+    setGeometry(r.left, r.top, w, h);
 }
 
 WindowRect MainDialog::CurrentWindowRect() const
 {
-    const QRect g = frameGeometry();
+    const QRect g = normalGeometry();
     return { g.left(), g.top(), g.left() + g.width(), g.top() + g.height() };
 }
 
@@ -226,19 +230,16 @@ void MainDialog::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
     const int menuHeight = menuBar_->sizeHint().height();
+    const int clientHeight = std::max(height() - menuHeight, 0);
     menuBar_->setGeometry(0, 0, width(), menuHeight);
-    client_->setGeometry(0, menuHeight, width(), std::max(height() - menuHeight, 0));
+    client_->setGeometry(0, menuHeight, width(), clientHeight);
+    const int type
+        = isMinimized() ? kSizeMinimised : (isMaximized() ? kSizeMaximised : kSizeRestored);
+    OnSize(type, width(), clientHeight);
 }
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == client_ && event->type() == QEvent::Resize) {
-        const QSize s = client_->size();
-        const int type
-            = isMinimized() ? kSizeMinimised : (isMaximized() ? kSizeMaximised : kSizeRestored);
-        OnSize(type, s.width(), s.height());
-        return false;
-    }
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         auto* w = qobject_cast<QWidget*>(watched);
@@ -412,13 +413,15 @@ void MainDialog::RunPortDialog()
 
 void MainDialog::ToggleTopmost()
 {
-    const bool wasVisible = isVisible();
-    const QRect geometry = this->geometry();
-    setWindowFlag(Qt::WindowStaysOnTopHint, !topmost);
-    if (wasVisible) {
-        // Changing the flag re-creates the native window; keep it where it was.
-        setGeometry(geometry);
-        show();
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, !topmost);
+    if (QWindow* native = windowHandle()) {
+        // QWidget::setWindowFlags would hide the window, and hiding a dialog
+        // ends its modal run: the native window changes band in place.
+        overrideWindowFlags(flags);
+        native->setFlags(flags);
+    } else {
+        setWindowFlags(flags);
     }
     topmost = !topmost;
     if (QAction* a = actions_.value(ID_TOPMOST))
@@ -470,12 +473,14 @@ void MainDialog::OnCommand(int id)
 void MainDialog::OnTerminationRequest()
 {
     quitting_ = true;
-    // Every open dialog or box ends as if cancelled, innermost first; the
-    // window then ends like its close box, so the settings are saved.
+    // Every open dialog or box ends as if cancelled, innermost first, and a
+    // dialog still being prepared (the port dialog behind its wait dialog)
+    // never opens; the window then ends like its close box, so the settings
+    // are saved.
     const auto widgets = QApplication::topLevelWidgets();
     for (QWidget* w : widgets) {
         auto* d = qobject_cast<QDialog*>(w);
-        if (d != nullptr && d != this && d->isVisible())
+        if (d != nullptr && d != this && (d->isVisible() || d->isModal()))
             d->reject();
     }
     QTimer::singleShot(10, this, [this] {
@@ -489,7 +494,10 @@ void MainDialog::OnTerminationRequest()
 
 void MainDialog::done(int result)
 {
-    // The window's end: the bus service goes with it.
+    // The window's end: the bus service goes with it. The rectangle is taken
+    // once more, now that no move or resize is under way.
+    if (isVisible())
+        savedRect = CurrentWindowRect();
     dde_.Stop();
     timers_->KillTimer(DeviceLink::TIMER_LINK_WATCHDOG);
     QDialog::done(result);

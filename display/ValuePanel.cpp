@@ -22,7 +22,27 @@ ValuePanel::~ValuePanel() = default;
 
 void ValuePanel::RepaintNow()
 {
+    UpdateAccessibleText();
     repaint();
+}
+
+// What a screen reader (and a test driving the program from outside) reads:
+// the caption as the name, the text shown as the description.
+void ValuePanel::UpdateAccessibleText()
+{
+    QString shown = QString::fromUtf8(kNoValueShown);
+    if (!noValue_) {
+        const ValueText v
+            = FormatPanelValue(ComputeDisplayValue(rawValue_, sourceUnit_, displayUnit_),
+                displayUnit_, showUnit_, twoDecimals_);
+        shown = QString::fromStdString(v.text);
+        if (v.raisedTwo)
+            shown += QChar(0x00B2);
+    }
+    if (accessibleName() != caption_)
+        setAccessibleName(caption_);
+    if (accessibleDescription() != shown)
+        setAccessibleDescription(shown);
 }
 
 void ValuePanel::SetValue(double value)

@@ -14,6 +14,8 @@ class ValuePanel : public QWidget {
 public:
     static constexpr unsigned TIMER_BLINK = 1052;
     static constexpr unsigned kBlinkMs = 500;
+    // Told to assistive technology while the panel shows "???".
+    static constexpr const char* kNoValueShown = "brak pomiaru";
 
     explicit ValuePanel(QWidget* parent = nullptr);
     ~ValuePanel() override;
@@ -57,6 +59,7 @@ protected:
 
 private:
     void RepaintNow();
+    void UpdateAccessibleText();
 
     QString valueText_;
     bool twoDecimals_ = false;

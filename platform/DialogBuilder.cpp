@@ -110,12 +110,28 @@ bool DialogBuilder::Build(QWidget* dialog, int id, const ControlFactory& factory
     const QFont font = TemplateFont(*tmpl);
     dialog->setFont(font);
     dialog->setWindowTitle(text(tmpl->caption));
-    if (tmpl->caption.empty())
-        dialog->setWindowFlag(Qt::FramelessWindowHint, true);
+    if (!tmpl->resizable) {
+        // A modal frame: a caption bar with the close box only, or no window
+        // manager decoration at all when there is no caption (the frame is
+        // then drawn below).
+        Qt::WindowFlags flags = dialog->windowFlags() & Qt::WindowType_Mask;
+        if (tmpl->caption.empty())
+            flags |= Qt::FramelessWindowHint;
+        else
+            flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                | Qt::WindowCloseButtonHint;
+        dialog->setWindowFlags(flags);
+    }
     const QRect size = ToPixels(font, 0, 0, tmpl->width, tmpl->height);
     dialog->resize(size.width(), size.height());
     if (!tmpl->resizable)
         dialog->setFixedSize(size.width(), size.height());
+    if (tmpl->caption.empty()) {
+        auto* frame = new QFrame(dialog);
+        frame->setFrameStyle(QFrame::WinPanel | QFrame::Raised);
+        frame->setGeometry(0, 0, size.width(), size.height());
+        frame->lower();
+    }
 
     for (const auto& c : tmpl->controls) {
         QWidget* w = factory ? factory(c, dialog) : nullptr;
@@ -124,7 +140,17 @@ bool DialogBuilder::Build(QWidget* dialog, int id, const ControlFactory& factory
         if (w == nullptr)
             continue;
         w->setProperty(kIdProperty, c.id);
-        w->setGeometry(ToPixels(font, c.x, c.y, c.width, c.height));
+        QRect geometry = ToPixels(font, c.x, c.y, c.width, c.height);
+        if (auto* box = qobject_cast<QComboBox*>(w);
+            box != nullptr && c.kind == resources::ControlKind::ComboDropList) {
+            // A drop-down's template height is that of its dropped list; the
+            // box itself is one line high.
+            const int line = box->sizeHint().height();
+            const int row = std::max(QFontMetrics(font).height(), 1);
+            box->setMaxVisibleItems(std::max(1, (geometry.height() - line) / row));
+            geometry.setHeight(line);
+        }
+        w->setGeometry(geometry);
         w->setFocusPolicy((c.style & resources::style::kTabStop) != 0
                     || c.kind == resources::ControlKind::ComboDropList
                     || c.kind == resources::ControlKind::PushButton

@@ -18,5 +18,7 @@ inline constexpr const char* kDdeInitError = "Błąd inicjalizacji DDE!";
 inline constexpr const char* kTemperatureCaption = "Temperatura";
 inline constexpr const char* kHumidityCaption = "Wilgotność względna";
 inline constexpr const char* kPressureCaption = "Ciśnienie";
+// The status line's name for assistive technology.
+inline constexpr const char* kStatusLineName = "Stan";
 
 } // namespace texts::main

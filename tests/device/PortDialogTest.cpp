@@ -1,4 +1,5 @@
 #include "device/PortDialog.h"
+#include "device/WaitDialog.h"
 #include "support/ScriptedMessageBox.h"
 
 #include <QApplication>
@@ -88,11 +89,13 @@ TEST(PortDialog, CancelInTheWaitDialogIsOnlyRecorded)
         return true;
     });
     whenOpen(nullptr, [&] {
-        QWidget* wait = QApplication::activeModalWidget();
-        ASSERT_NE(wait, &d);
+        auto* wait = qobject_cast<WaitDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(wait, nullptr);
         waitSeen = true;
+        EXPECT_FALSE(wait->cancelRequested());
         for (auto* b : wait->findChildren<QPushButton*>())
             b->click();
+        EXPECT_TRUE(wait->cancelRequested()) << "Anuluj was not recorded";
         EXPECT_TRUE(wait->isVisible());
         // The port dialog comes once the listing has finished.
         whenOpen(&d, [&] {

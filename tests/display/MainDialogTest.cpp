@@ -1,6 +1,7 @@
 #include "display/MainDialog.h"
 #include "device/FrameEncoder.h"
 #include "device/SerialPort.h"
+#include "device/WaitDialog.h"
 #include "display/ValuePanel.h"
 #include "support/Pty.h"
 #include "support/ScriptedMessageBox.h"
@@ -16,6 +17,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -23,6 +25,7 @@
 #include <functional>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 
 namespace {
 
@@ -163,6 +166,10 @@ TEST_F(ShownWindow, FirstGoodFrameLaysOutAndStartsTheServiceASecondDoesNeither)
         EXPECT_EQ(dialog.statusText(), QStringLiteral("QM-482 nr 4660. Pomiar prawidłowy. "));
         EXPECT_FALSE(dialog.temperaturePanel().noValue());
         EXPECT_EQ(dialog.temperaturePanel().rawValue(), 234 * 0.1);
+        // What a screen reader reads of the window.
+        EXPECT_EQ(dialog.temperaturePanel().accessibleName(), QStringLiteral("Temperatura"));
+        EXPECT_EQ(dialog.temperaturePanel().accessibleDescription(), QStringLiteral("23.4 °C"));
+        EXPECT_EQ(dialog.pressurePanel().accessibleDescription(), QStringLiteral("1013.2 hPa"));
         EXPECT_FALSE(dialog.pressurePanel().blinking());
 
         Measurement next = reading();
@@ -312,51 +319,105 @@ TEST_F(ShownWindow, ChoosingTheOpenPortLeavesItAndAFailingChoiceAsksAgain)
     });
 }
 
-TEST_F(ShownWindow, EnterAndEscapeDoNotCloseAndTopmostToggles)
+TEST_F(ShownWindow, KeysTopmostAndResizingLeaveTheWindowRunning)
 {
-    RunWith([&] {
-        for (int key : { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape }) {
-            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-            QApplication::sendEvent(&dialog.temperaturePanel(), &press);
-            QKeyEvent pressMain(QEvent::KeyPress, key, Qt::NoModifier);
-            QApplication::sendEvent(&dialog, &pressMain);
+    bool ranOn = false;
+    when(
+        &dialog, [&] { return dialog.isVisible(); },
+        [&] {
+            for (int key : { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape }) {
+                QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                QApplication::sendEvent(&dialog.temperaturePanel(), &press);
+                QKeyEvent pressMain(QEvent::KeyPress, key, Qt::NoModifier);
+                QApplication::sendEvent(&dialog, &pressMain);
+            }
+            const QRect before = dialog.geometry();
+            QAction* top = dialog.menuAction(MainDialog::ID_TOPMOST);
+            ASSERT_NE(top, nullptr);
+            EXPECT_FALSE(top->isChecked());
+            top->trigger();
+            EXPECT_TRUE(dialog.topmost);
+            EXPECT_TRUE(top->isChecked());
+            EXPECT_TRUE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
+            EXPECT_TRUE(dialog.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+            top->trigger();
+            EXPECT_FALSE(dialog.topmost);
+            EXPECT_FALSE(top->isChecked());
+            EXPECT_FALSE(dialog.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+            EXPECT_EQ(dialog.geometry(), before);
+
+            // One resize, one layout.
+            const int layouts = dialog.layoutCount();
+            dialog.resize(before.width() + 40, before.height() + 30);
+            EXPECT_TRUE(spinUntil([&] { return dialog.layoutCount() > layouts; }));
             QApplication::processEvents();
-            EXPECT_TRUE(dialog.isVisible()) << key;
-        }
-        QAction* top = dialog.menuAction(MainDialog::ID_TOPMOST);
-        ASSERT_NE(top, nullptr);
-        EXPECT_FALSE(top->isChecked());
-        top->trigger();
-        EXPECT_TRUE(dialog.topmost);
-        EXPECT_TRUE(top->isChecked());
-        EXPECT_TRUE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
-        top->trigger();
-        EXPECT_FALSE(dialog.topmost);
-        EXPECT_FALSE(top->isChecked());
-        EXPECT_FALSE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
-        EXPECT_TRUE(dialog.isVisible());
-        // Commands whose windows do not exist yet are visibly off.
-        EXPECT_FALSE(dialog.menuAction(MainDialog::ID_COLOURS)->isEnabled());
-        EXPECT_TRUE(dialog.menuAction(MainDialog::ID_SERIAL_PORT)->isEnabled());
-    });
+            EXPECT_EQ(dialog.layoutCount(), layouts + 1);
+
+            // Commands whose windows do not exist yet are visibly off.
+            EXPECT_FALSE(dialog.menuAction(MainDialog::ID_COLOURS)->isEnabled());
+            EXPECT_TRUE(dialog.menuAction(MainDialog::ID_SERIAL_PORT)->isEnabled());
+            // Only the window's own end may end its modal run.
+            QTimer::singleShot(100, &dialog, [&] {
+                ranOn = dialog.isVisible();
+                dialog.reject();
+            });
+        });
+    dialog.exec();
+    EXPECT_TRUE(ranOn) << "a key, the topmost switch or a resize ended the window";
 }
 
 TEST_F(ShownWindow, SigtermWhileTheBoxIsOpenEndsLikeTheCloseBox)
 {
-    bool cancelledBoxReturned = false;
+    bool safetyNetUsed = false;
     when(&dialog, modalIsPortDialog, [&] {
         ::raise(SIGTERM);
         QTimer::singleShot(2000, &dialog, [&] {
-            // Safety net: the test must end even if the signal is ignored.
-            if (QApplication::activeModalWidget() != nullptr)
-                QApplication::activeModalWidget()->close();
+            // The test must end even if the signal is ignored.
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                safetyNetUsed = true;
+                modal->close();
+            }
         });
     });
     const int result = dialog.exec();
-    cancelledBoxReturned = true;
-    EXPECT_TRUE(cancelledBoxReturned);
+    EXPECT_FALSE(safetyNetUsed) << "SIGTERM left a dialog open";
     EXPECT_EQ(result, QDialog::Rejected);
     EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(ShownWindow, SigtermWhileThePortsAreListedOpensNoPortDialog)
+{
+    dialog.SetPortEnumerator([](unsigned& n, std::string& t) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        t = "COM3\n";
+        n = 1;
+        return true;
+    });
+    // Sees every port dialog that is shown, however briefly.
+    struct ShowWatch : QObject {
+        bool portDialogShown = false;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && qobject_cast<PortDialog*>(o) != nullptr)
+                portDialogShown = true;
+            return false;
+        }
+    } watch;
+    qApp->installEventFilter(&watch);
+    bool waitSeen = false;
+    when(
+        &dialog,
+        [] { return qobject_cast<WaitDialog*>(QApplication::activeModalWidget()) != nullptr; },
+        [&] {
+            waitSeen = true;
+            ::raise(SIGTERM);
+        });
+    QTimer::singleShot(5000, &dialog, [&] { dialog.reject(); }); // the test always ends
+    const int result = dialog.exec();
+    qApp->removeEventFilter(&watch);
+    EXPECT_TRUE(waitSeen);
+    EXPECT_FALSE(watch.portDialogShown) << "the port dialog flashed up after SIGTERM";
+    EXPECT_EQ(result, QDialog::Rejected);
 }
 
 TEST(MainDialogEndToEnd, SimulatedMeterDrivesTheWindowAndComesBackAfterLoss)

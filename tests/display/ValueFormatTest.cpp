@@ -76,8 +76,9 @@ TEST(ValueFormat, DecimalCommaLocaleChangesNothing)
             set = std::setlocale(LC_NUMERIC, "pl_PL.UTF-8");
         }
     }
-    if (set == nullptr)
-        GTEST_SKIP() << "no decimal-comma locale can be made here";
+    // ./check installs the locale sources: without a decimal-comma locale
+    // this proof is missing, which is a failure, not a skip.
+    ASSERT_NE(set, nullptr) << "no decimal-comma locale can be made (install 'locales')";
     char buf[16];
     std::snprintf(buf, sizeof buf, "%.1f", 1.5);
     ASSERT_STREQ(buf, "1,5") << "the locale does not use a decimal comma";
