@@ -15,6 +15,7 @@ import sys
 import time
 import traceback
 
+sys.dont_write_bytecode = True  # the source tree may be read-only to us
 HERE = pathlib.Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
@@ -147,6 +148,7 @@ def journey_start(j):
         wids = d.window_ids("QM482")
         if len(wids) != 1:
             j.fail(f"{where}: {len(wids)} windows named QM482 on the screen")
+        j.shot(f"main-{run}")
         now = d.window_geometry(wids[0])
         frame = d.frame_rect(wids[0])
         if frame != tuple(RECT.values()):
@@ -154,7 +156,6 @@ def journey_start(j):
                    f"bottom), the settings say {tuple(RECT.values())}")
         if geometry is None:
             geometry = now
-            j.shot("main")
         elif now != geometry:
             j.fail(f"{where}: the window sits at {now} (x, y, width, height), "
                    f"at the first start it was at {geometry}")
