@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev clang-tidy clang-format
   locales
   libudev1
+  openbox xdotool x11-utils imagemagick at-spi2-core python3-pyatspi
 )
 
 install_missing() {

@@ -1,0 +1,404 @@
+#!/usr/bin/python3
+"""Journeys: the built program on a desktop of its own, driven from outside
+with real clicks and read as a user, a screen reader and a bus client would.
+
+    journeys.py NAME BUILD_DIR      NAME: start | menus | link
+
+Started as root, it runs itself (and so everything it starts) as nobody:
+a pty the program leaves locked, a file it cannot write, show up only then."""
+
+import os
+import pathlib
+import signal
+import subprocess
+import sys
+import time
+import traceback
+
+sys.dont_write_bytecode = True  # the source tree may be read-only to us
+HERE = pathlib.Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+
+from desktop import Desktop, JourneyFailure, wait_for  # noqa: E402
+
+NOBODY = 65534
+SERIAL = 4660
+READINGS = {"Temperatura": "21.5 °C", "Wilgotność względna": "45.0 %",
+            "Ciśnienie": "1013.2 hPa"}
+STATUS_OK = f"QM-482 nr {SERIAL}. Pomiar prawidłowy. "
+STATUS_LOST = "Brak komunikacji z urządzeniem. "
+NO_READING = "brak pomiaru"
+RECT = {"WINDOW_LEFT": 120, "WINDOW_TOP": 90, "WINDOW_RIGHT": 720, "WINDOW_BOTTOM": 510}
+
+
+def ini_text(**extra):
+    values = {"PORT_NR": 7, **RECT, "TOPMOST": 0, **extra}
+    return "[GENERAL]\r\n" + "".join(f"{k}={v}\r\n" for k, v in values.items())
+
+
+def ini_values(path):
+    out = {}
+    for line in path.read_text(encoding="utf-8", errors="replace").splitlines():
+        if "=" in line and not line.startswith(";"):
+            k, v = line.split("=", 1)
+            out[k.strip().upper()] = v.split(";")[0].strip()
+    return out
+
+
+def fingerprint(path):
+    st = path.stat()
+    return st.st_ino, st.st_mtime_ns, path.read_bytes()
+
+
+class Journey:
+    def __init__(self, desktop):
+        self.d = desktop
+        from screen import Screen  # needs the desktop's bus in the environment
+        self.s = Screen(desktop)
+
+    def fail(self, what):
+        raise JourneyFailure(f"{what}; on screen: {self.s.describe()}")
+
+    def shot(self, what):
+        self.d.screenshot(what)
+
+    def bus_get(self, topic, item="Pomiar"):
+        r = subprocess.run([str(self.d.build / "qm482-dde"), "get", f"{topic}#{SERIAL}", item],
+                           env=self.d.env, capture_output=True, text=True, timeout=10)
+        return r.returncode, r.stdout.strip()
+
+    def expect_readings(self, where, timeout=15):
+        try:
+            wait_for("readings", lambda: self.s.status() == STATUS_OK, timeout=timeout)
+        except JourneyFailure:
+            self.fail(f"{where}: the status line says {self.s.status()!r}, "
+                      f"not {STATUS_OK!r}")
+        panels = self.s.panels()
+        if not panels:
+            self.fail(f"{where}: a screen reader finds no value panels (no accessible names)")
+        if panels != READINGS:
+            self.fail(f"{where}: the panels read {panels}, expected {READINGS}")
+        code, text = self.bus_get("Temperatura")
+        if code != 0 or not text.endswith(" °C"):
+            self.fail(f"{where}: the bus gave exit code {code} and {text!r} for the temperature")
+
+    def wait_main(self, where):
+        try:
+            return self.s.main()
+        except JourneyFailure:
+            self.fail(f"{where}: the main window did not appear")
+
+    def expect_running(self, after):
+        if not self.d.program_running():
+            code = self.d.program.poll()
+            raise JourneyFailure(f"the program ended (exit code {code}) after {after}")
+
+    def close_by_menu(self):
+        self.s.command("Program", "Zamknij")
+        code = self.d.wait_program_end()
+        if code != 0:
+            raise JourneyFailure(f"'Program → Zamknij' ended the program with exit code {code}")
+
+    def toggle_topmost(self, expected):
+        _, item = self.s.menu_item("Widok", "Zawsze na wierzchu")
+        self.s.command("Widok", "Zawsze na wierzchu")
+        import pyatspi
+        try:
+            wait_for("the check mark", lambda: not self.d.program_running() or
+                     (pyatspi.STATE_CHECKED in item.getState().getStates()) == expected,
+                     timeout=5)
+        except JourneyFailure:
+            pass
+        self.expect_running("clicking 'Widok → Zawsze na wierzchu'")
+        checked = pyatspi.STATE_CHECKED in item.getState().getStates()
+        if checked != expected:
+            self.fail(f"'Zawsze na wierzchu' is {'checked' if checked else 'unchecked'} "
+                      f"after the click")
+        wid = self.d.window_ids("QM482")
+        above = wait_for("the window manager's state", lambda: self._above(wid), timeout=5)
+        if (above == "above") != expected:
+            self.fail(f"the window manager keeps the window {above} after the click")
+
+    def _above(self, wids):
+        for wid in wids:
+            r = subprocess.run(["xprop", "-id", wid, "_NET_WM_STATE"], env=self.d.env,
+                               capture_output=True, text=True, timeout=5)
+            if r.returncode == 0:
+                return "above" if "_NET_WM_STATE_ABOVE" in r.stdout else "not above"
+        return None
+
+
+# --- 1. start, pick the port, restart -----------------------------------------
+
+
+def journey_start(j):
+    d, s = j.d, j.s
+    d.start_sim()
+    d.install_program(ini_text())
+    previous = previous_values = None
+    geometry = None
+    for run in (1, 2, 3):
+        where = f"start {run}"
+        d.start_program()
+        j.wait_main(where)
+        j.expect_readings(where)
+        status = s.find(s.main(), "text")
+        if status.name != "Stan":
+            j.fail(f"the status line's accessible name is {status.name!r}, not 'Stan'")
+        wids = d.window_ids("QM482")
+        if len(wids) != 1:
+            j.fail(f"{where}: {len(wids)} windows named QM482 on the screen")
+        j.shot(f"main-{run}")
+        now = d.window_geometry(wids[0])
+        frame = d.frame_rect(wids[0])
+        if frame != tuple(RECT.values()):
+            j.fail(f"{where}: the window with its frame is at {frame} (left, top, right, "
+                   f"bottom), the settings say {tuple(RECT.values())}")
+        if geometry is None:
+            geometry = now
+        elif now != geometry:
+            j.fail(f"{where}: the window sits at {now} (x, y, width, height), "
+                   f"at the first start it was at {geometry}")
+        if run == 1:
+            pick_port(j)
+            j.expect_readings("after choosing COM7")
+        j.close_by_menu()
+        saved = {k: int(v) for k, v in ini_values(d.ini).items() if k in RECT}
+        if saved != RECT:
+            raise JourneyFailure(f"{where}: the window was at {RECT}, the settings now say "
+                                 f"{saved}")
+        if previous is not None and fingerprint(d.ini) != previous:
+            was, now_values = previous_values, ini_values(d.ini)
+            changed = {k: (was.get(k), v) for k, v in now_values.items() if was.get(k) != v}
+            raise JourneyFailure(f"{where}: nothing changed, yet the settings file was "
+                                 f"rewritten ({changed or 'same values'})")
+        previous_values = ini_values(d.ini)
+        previous = fingerprint(d.ini)
+
+
+def pick_port(j):
+    d, s = j.d, j.s
+    s.command("Ustawienia", "Port szeregowy")
+    dialog = s.window("Porty")
+    combo = wait_for("the port list", lambda: s.find(dialog, "combo box"), timeout=5)
+    j.shot("port-dialog")
+    # Nothing in the dialog may lie under the drop-down list.
+    from screen import extents, overlap, text_of
+    box = extents(combo)
+    for role in ("label", "push button"):
+        for a in s.find_all(dialog, role):
+            if a.name or text_of(a):
+                if overlap(box, extents(a)):
+                    j.fail(f"the port list {box} covers {a.name or text_of(a)!r} "
+                           f"{extents(a)} in the port dialog")
+    s.click(combo)
+    entry = wait_for("COM7 in the open port list", lambda: s._placed(s.find(
+        combo, "list item", pred=lambda a: a.name.startswith("COM7"))), timeout=5)
+    j.shot("port-list")
+    s.click(entry)
+    wait_for("COM7 chosen", lambda: combo.name.startswith("COM7")
+             or (text_of(combo) or "").startswith("COM7"), timeout=5)
+    s.click(s.find(dialog, "push button", "OK"))
+    wait_for("the port dialog closes", lambda: "Porty" not in s.windows(), timeout=5)
+
+
+# --- 2. every menu command ----------------------------------------------------
+
+MUST_BE_ENABLED = {("Program", "Zamknij"), ("Widok", "Zawsze na wierzchu"),
+                   ("Ustawienia", "Port szeregowy")}
+# The window each command opens, where it is known.
+OPENS = {("Ustawienia", "Port szeregowy"): "Porty"}
+
+
+def journey_menus(j):
+    import pyatspi
+    d, s = j.d, j.s
+    d.start_sim()
+    d.install_program(ini_text())
+    d.start_program()
+    j.wait_main("start")
+    j.expect_readings("start")
+    enabled = []
+    bar = s.find(s.main(), "menu bar")
+    menus = [bar.getChildAtIndex(i).name for i in range(bar.childCount)]
+    for menu in menus:
+        _, popup = s.open_menu(menu)
+        j.shot(f"menu-{menu}")
+        for item in s.find_all(popup, "menu item"):
+            if pyatspi.STATE_ENABLED in item.getState().getStates():
+                enabled.append((menu, item.name))
+        d.key("Escape")
+        wait_for(f"the menu '{menu}' closes", lambda: s._shown_popup(
+            s.find(bar, "menu item", menu)) is None, timeout=5)
+    missing = MUST_BE_ENABLED - set(enabled)
+    if missing:
+        j.fail(f"commands shown disabled: {sorted(missing)}")
+    print("enabled commands:", enabled)
+
+    for menu, item in enabled:
+        if (menu, item) in MUST_BE_ENABLED - set(OPENS):
+            continue
+        s.command(menu, item)
+        open_and_close(j, menu, item)
+        j.expect_running(f"'{menu} → {item}' was opened and closed")
+        j.expect_readings(f"after '{menu} → {item}'")
+
+    for expected in (True, False, True):
+        j.toggle_topmost(expected)
+    j.shot("topmost")
+    j.close_by_menu()
+    topmost = ini_values(d.ini).get("TOPMOST")
+    if topmost != "1":
+        raise JourneyFailure(f"'Zawsze na wierzchu' was on at the end, the settings say "
+                             f"TOPMOST={topmost}")
+
+
+def open_and_close(j, menu, item):
+    d, s = j.d, j.s
+    title = OPENS.get((menu, item))
+    if title is not None:
+        w = s.window(title)
+    else:
+        w = wait_for(f"'{menu} → {item}' opens a window", lambda: next(
+            (w for n, w in s.windows().items() if n and n != "QM482"), None), timeout=10)
+        title = w.name
+    j.shot(f"{menu}-{item}".replace(" ", "_"))
+    cancel = s.find(w, "push button", "Anuluj")
+    if cancel is not None:
+        s.click(cancel)
+    else:
+        d.key("Escape")
+    wait_for(f"the window '{title}' closes", lambda: title not in s.windows(), timeout=5)
+
+
+# --- 3. the meter goes away and comes back; a logout --------------------------
+
+
+def journey_link(j):
+    d, s = j.d, j.s
+    d.start_sim()
+    d.install_program(ini_text())
+    d.start_program()
+    j.wait_main("start")
+    j.expect_readings("start")
+
+    d.kill_sim()
+    lost = time.monotonic()
+    try:
+        wait_for("link lost", lambda: s.status() == STATUS_LOST, timeout=6.5)
+    except JourneyFailure:
+        j.fail(f"the meter was gone {time.monotonic() - lost:.1f} s and the status line "
+               f"still says {s.status()!r}")
+    j.shot("no-link")
+    panels = s.panels()
+    if set(panels.values()) != {NO_READING}:
+        j.fail(f"without the meter the panels read {panels}")
+    code, text = j.bus_get("Temperatura")
+    if code != 3:
+        j.fail(f"without the meter the bus still answers ({code}, {text!r})")
+
+    d.start_sim()
+    j.expect_readings("after the meter came back", timeout=15)
+
+    # The user moves the window by its title bar; the new place must be kept.
+    wid = d.window_ids("QM482")[0]
+    before = d.frame_rect(wid)
+    d.drag(before[0] + 200, before[1] + 8, before[0] + 260, before[1] + 48)
+    moved = wait_for("the window follows the mouse", lambda: (
+        lambda r: r if r[:2] == (before[0] + 60, before[1] + 40) else None)(d.frame_rect(wid)),
+        timeout=5)
+    s.command("Ustawienia", "Port szeregowy")
+    s.window("Porty")
+    j.shot("port-dialog-before-logout")
+    known = set(title_of_windows(d))
+    d.program.send_signal(signal.SIGTERM)
+    seen = set()
+    deadline = time.monotonic() + 10
+    while d.program.poll() is None and time.monotonic() < deadline:
+        seen |= set(title_of_windows(d))
+        time.sleep(0.05)
+    code = d.wait_program_end(timeout=1)
+    if code != 0:
+        raise JourneyFailure(f"SIGTERM with the port dialog open ended the program with "
+                             f"exit code {code}")
+    flashed = seen - known
+    if flashed:
+        raise JourneyFailure(f"while ending on SIGTERM the program showed {sorted(flashed)}")
+    saved = ini_values(d.ini)
+    place = (int(saved.get("WINDOW_LEFT", -1)), int(saved.get("WINDOW_TOP", -1)))
+    if place != moved[:2]:
+        raise JourneyFailure(f"the window was moved to {moved[:2]}, after SIGTERM the settings "
+                             f"say {place}")
+
+
+def title_of_windows(d):
+    out = d.xdotool("search", "--onlyvisible", "--pid", str(d.program.pid),
+                    "getwindowname", "%@", check=False)
+    return [line for line in (out or "").splitlines()]
+
+
+JOURNEYS = {"start": journey_start, "menus": journey_menus, "link": journey_link}
+
+
+# --- running ------------------------------------------------------------------
+
+
+def drop_rights(build):
+    """Runs this driver again as nobody, with only what it needs readable."""
+    shots = build / "journeys"
+    shots.mkdir(exist_ok=True)
+    os.chown(shots, NOBODY, NOBODY)
+    for f in shots.iterdir():
+        os.chown(f, NOBODY, NOBODY)
+    for tool in ("qm482", "qm482-sim", "qm482-dde"):
+        mode = (build / tool).stat().st_mode
+        if mode & 0o005 != 0o005:
+            raise JourneyFailure(f"{build / tool} cannot be run by other users")
+    env = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "HOME": "/tmp"}
+    for k in ("ASAN_OPTIONS", "UBSAN_OPTIONS"):
+        if k in os.environ:
+            env[k] = os.environ[k]
+    argv = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups",
+            "--reset-env", "/usr/bin/env", *[f"{k}={v}" for k, v in env.items()],
+            sys.executable, str(pathlib.Path(__file__).resolve()), *sys.argv[1:]]
+    os.execvp("setpriv", argv)
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[1] not in JOURNEYS:
+        print(__doc__, file=sys.stderr)
+        return 2
+    name, build = sys.argv[1], pathlib.Path(sys.argv[2]).resolve()
+    if os.geteuid() == 0:
+        drop_rights(build)
+    # Well inside CTest's limit, so the teardown below always runs.
+    signal.signal(signal.SIGALRM, lambda *_: (_ for _ in ()).throw(
+        JourneyFailure("the journey took longer than 240 s")))
+    signal.alarm(240)
+    desktop = None
+    try:
+        desktop = Desktop(build, name)
+        os.environ.update(desktop.env)
+        journey = Journey(desktop)
+        JOURNEYS[name](journey)
+        print(f"journey {name}: passed")
+        return 0
+    except JourneyFailure as e:
+        if desktop is not None:
+            desktop.screenshot("failure")
+        print(f"JOURNEY {name} FAILED: {e}", file=sys.stderr)
+        return 1
+    except Exception:
+        traceback.print_exc()
+        if desktop is not None:
+            desktop.screenshot("failure")
+        print(f"JOURNEY {name} FAILED: the driver broke (see above)", file=sys.stderr)
+        return 1
+    finally:
+        signal.alarm(0)
+        if desktop is not None:
+            desktop.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
