@@ -232,9 +232,14 @@ class Desktop:
         except (KeyError, ValueError):
             raise JourneyFailure(f"the window {wid} went away") from None
 
+    def client_rect(self, wid):
+        """The window without its frame as left, top, right, bottom: the
+        rectangle the settings keep (the frame is the window manager's)."""
+        x, y, w, h = self.window_geometry(wid)
+        return x, y, x + w, y + h
+
     def frame_rect(self, wid):
-        """The window with its frame as left, top, right, bottom, as the
-        settings keep it."""
+        """The window with its frame as left, top, right, bottom."""
         x, y, w, h = self.window_geometry(wid)
         r = subprocess.run(["xprop", "-id", wid, "_NET_FRAME_EXTENTS"], env=self.env,
                            capture_output=True, text=True, timeout=5)

@@ -150,10 +150,10 @@ def journey_start(j):
             j.fail(f"{where}: {len(wids)} windows named QM482 on the screen")
         j.shot(f"main-{run}")
         now = d.window_geometry(wids[0])
-        frame = d.frame_rect(wids[0])
-        if frame != tuple(RECT.values()):
-            j.fail(f"{where}: the window with its frame is at {frame} (left, top, right, "
-                   f"bottom), the settings say {tuple(RECT.values())}")
+        client = d.client_rect(wids[0])
+        if client != tuple(RECT.values()):
+            j.fail(f"{where}: the window is at {client} (left, top, right, bottom), "
+                   f"the settings say {tuple(RECT.values())}")
         if geometry is None:
             geometry = now
         elif now != geometry:
@@ -307,6 +307,7 @@ def journey_link(j):
     moved = wait_for("the window follows the mouse", lambda: (
         lambda r: r if r[:2] == (before[0] + 60, before[1] + 40) else None)(d.frame_rect(wid)),
         timeout=5)
+    moved = d.client_rect(wid)
     s.command("Ustawienia", "Port szeregowy")
     s.window("Porty")
     j.shot("port-dialog-before-logout")
