@@ -9,9 +9,11 @@ a pty the program leaves locked, a file it cannot write, show up only then."""
 
 import os
 import pathlib
+import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 import traceback
 
@@ -344,25 +346,43 @@ JOURNEYS = {"start": journey_start, "menus": journey_menus, "link": journey_link
 # --- running ------------------------------------------------------------------
 
 
-def drop_rights(build):
-    """Runs this driver again as nobody, with only what it needs readable."""
-    shots = build / "journeys"
-    shots.mkdir(exist_ok=True)
-    os.chown(shots, NOBODY, NOBODY)
-    for f in shots.iterdir():
-        os.chown(f, NOBODY, NOBODY)
-    for tool in ("qm482", "qm482-sim", "qm482-dde"):
-        mode = (build / tool).stat().st_mode
-        if mode & 0o005 != 0o005:
-            raise JourneyFailure(f"{build / tool} cannot be run by other users")
-    env = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "HOME": "/tmp"}
-    for k in ("ASAN_OPTIONS", "UBSAN_OPTIONS"):
-        if k in os.environ:
-            env[k] = os.environ[k]
-    argv = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups",
-            "--reset-env", "/usr/bin/env", *[f"{k}={v}" for k, v in env.items()],
-            sys.executable, str(pathlib.Path(__file__).resolve()), *sys.argv[1:]]
-    os.execvp("setpriv", argv)
+def run_as_nobody(name, build):
+    """As root: runs this journey again as nobody, from a copy of the driver
+    and the programs in a folder of its own (no part of the checkout has to
+    be open to other users), and brings its pictures back."""
+    stage = pathlib.Path(tempfile.mkdtemp(prefix=f"qm482-journey-{name}-"))
+    staged = stage / "build"
+    try:
+        (staged / "journeys").mkdir(parents=True)
+        for tool in ("qm482", "qm482-sim", "qm482-dde"):
+            shutil.copy2(build / tool, staged / tool)
+        driver = stage / "driver"
+        shutil.copytree(HERE, driver, ignore=shutil.ignore_patterns("__pycache__", "*.txt"))
+        os.chmod(stage, 0o755)
+        for path in [stage, *stage.rglob("*")]:
+            os.chown(path, NOBODY, NOBODY)
+        env = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "HOME": "/tmp"}
+        for k in ("ASAN_OPTIONS", "UBSAN_OPTIONS"):
+            if k in os.environ:
+                env[k] = os.environ[k]
+        argv = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups",
+                "--reset-env", "/usr/bin/env", *[f"{k}={v}" for k, v in env.items()],
+                sys.executable, str(driver / "journeys.py"), name, str(staged)]
+        child = subprocess.Popen(argv, start_new_session=True)
+        try:
+            return child.wait(timeout=270)
+        except subprocess.TimeoutExpired:
+            os.killpg(child.pid, signal.SIGKILL)
+            child.wait()
+            print(f"JOURNEY {name} FAILED: the driver did not end within 270 s",
+                  file=sys.stderr)
+            return 1
+    finally:
+        shots = build / "journeys"
+        shots.mkdir(exist_ok=True)
+        for picture in (staged / "journeys").glob("*.png"):
+            shutil.copy(picture, shots / picture.name)
+        shutil.rmtree(stage, ignore_errors=True)
 
 
 def main():
@@ -371,7 +391,7 @@ def main():
         return 2
     name, build = sys.argv[1], pathlib.Path(sys.argv[2]).resolve()
     if os.geteuid() == 0:
-        drop_rights(build)
+        return run_as_nobody(name, build)
     # Well inside CTest's limit, so the teardown below always runs.
     signal.signal(signal.SIGALRM, lambda *_: (_ for _ in ()).throw(
         JourneyFailure("the journey took longer than 240 s")))
