@@ -203,6 +203,10 @@ void SerialPort::CloseDevice()
 {
     std::lock_guard lock(lock_);
     if (fd_ >= 0) {
+        // The exclusive flag belongs to the device, not to this descriptor:
+        // on a pseudo-terminal it outlives the close and keeps every other
+        // user out until the far end goes away.
+        calls_.Ioctl(fd_, TIOCNXCL, nullptr);
         calls_.Close(fd_);
         fd_ = -1;
     }
