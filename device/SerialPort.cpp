@@ -100,7 +100,7 @@ bool SerialPort::Open(SerialPortOwner* owner, int portNumber, int baud, char par
     eventMask_ = eventMask;
 
     std::lock_guard lock(lock_);
-    devicePath_ = PortNames::DevicePath(portNumber, roots_);
+    devicePath_ = PortNames::Device(portNumber, roots_).path;
     if (devicePath_.empty())
         return false;
     fd_ = calls_.Open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
