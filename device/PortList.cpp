@@ -2,6 +2,22 @@
 
 #include <cctype>
 
+namespace {
+
+// At most `limit` bytes, never ending inside a UTF-8 character.
+std::string_view cutUtf8(std::string_view text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return text;
+    std::size_t end = limit;
+    // Back off over continuation bytes (10xxxxxx) to the start of the cut character.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+} // namespace
+
 void PortList::Add(int port)
 {
     if (!InRange(port))
@@ -16,7 +32,7 @@ void PortList::Add(int port, std::string_view description)
     if (!InRange(port))
         return;
     auto& entry = entries_[static_cast<std::size_t>(port - 1)];
-    entry.emplace(description.substr(0, kMaxDescription));
+    entry.emplace(cutUtf8(description, kMaxDescription));
 }
 
 bool PortList::Present(int port) const

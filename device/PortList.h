@@ -16,8 +16,9 @@ public:
 
     // Marks port n present; keeps a description it already has.
     void Add(int port);
-    // Marks port n present with a description (replacing an earlier one);
-    // an empty text leaves it without description.
+    // Marks port n present with a description (replacing an earlier one),
+    // cut to kMaxDescription bytes on a character boundary; an empty text
+    // leaves it without description.
     void Add(int port, std::string_view description);
 
     bool Present(int port) const;

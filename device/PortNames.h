@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 // Where port names are looked up: the device folder, the sysfs root and
 // the folder of COMn links. Tests point them at a temporary tree.
@@ -11,6 +10,12 @@ struct PortRoots {
     std::string links; // empty: the link folder of LinkFolder()
 
     static PortRoots System();
+};
+
+// The device a port number means, as both the port list and the port use it.
+struct PortDevice {
+    std::string path; // empty when the number is out of range
+    bool linked = false; // an entry of the link folder decides it
 };
 
 // COM port numbers on Linux. A fixed table, stable across runs:
@@ -31,18 +36,10 @@ public:
 
     // Device name of the table for port n ("ttyUSB0"), empty when out of range.
     static std::string TableName(int port);
-    // Port number of a table name ("ttyUSB0" -> 65), 0 if the name is not in the table.
-    static int PortForTableName(std::string_view name);
-    // "COM7" -> 7; 0 for anything else.
-    static int PortForLinkName(std::string_view name);
 
-    // The path to open for port n: the link folder's COMn if it exists,
-    // else the table's device; empty when n is out of range.
-    static std::string DevicePath(int port, const PortRoots& roots);
-    // The port a device path belongs to: a link whose target is that path,
-    // else the table entry of its name; 0 if none.
-    static int PortForDevicePath(const std::string& path, const PortRoots& roots);
+    // The one rule for port n: the link folder's entry COMn whenever it
+    // exists, even when its device is gone (an unplugged adapter pinned by
+    // its by-id name must not fall back to whatever is ttyUSB0 now), else
+    // the table's device.
+    static PortDevice Device(int port, const PortRoots& roots);
 };
-
-std::string DevicePathForPort(int port);
-int PortForDevicePath(const std::string& path);

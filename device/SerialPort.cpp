@@ -100,7 +100,7 @@ bool SerialPort::Open(SerialPortOwner* owner, int portNumber, int baud, char par
     eventMask_ = eventMask;
 
     std::lock_guard lock(lock_);
-    devicePath_ = PortNames::DevicePath(portNumber, roots_);
+    devicePath_ = PortNames::Device(portNumber, roots_).path;
     if (devicePath_.empty())
         return false;
     fd_ = calls_.Open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -203,6 +203,10 @@ void SerialPort::CloseDevice()
 {
     std::lock_guard lock(lock_);
     if (fd_ >= 0) {
+        // The exclusive flag belongs to the device, not to this descriptor:
+        // on a pseudo-terminal it outlives the close and keeps every other
+        // user out until the far end goes away.
+        calls_.Ioctl(fd_, TIOCNXCL, nullptr);
         calls_.Close(fd_);
         fd_ = -1;
     }

@@ -28,9 +28,9 @@ public:
     SerialPort& operator=(const SerialPort&) = delete;
 
     // Opens port n read-write, non-blocking, not as controlling terminal,
-    // exclusively, and sets the line (raw, given baud, parity 'N'/'E'/'O',
-    // data bits, stop bits, no flow control), raises DTR and RTS and flushes
-    // both queues. True once the device is open, even when a configuration
+    // exclusively until it is closed, and sets the line (raw, given baud,
+    // parity 'N'/'E'/'O', data bits, stop bits, no flow control), raises DTR
+    // and RTS and flushes both queues. True once the device is open, even when a configuration
     // step was refused; false only if the device could not be opened.
     bool Open(SerialPortOwner* owner, int portNumber, int baud, char parity, int dataBits,
         int stopBits, unsigned eventMask);

@@ -14,7 +14,7 @@ public:
     virtual int Open(const char* path, int flags);
     virtual int Close(int fd);
     // Only the requests that take a pointer argument (TIOCMBIS, TIOCMBIC,
-    // TIOCMGET) or none (TIOCEXCL, arg nullptr) are used.
+    // TIOCMGET) or none (TIOCEXCL, TIOCNXCL, arg nullptr) are used.
     virtual int Ioctl(int fd, unsigned long request, void* arg);
     virtual int GetAttributes(int fd, termios* t);
     virtual int SetAttributes(int fd, int when, const termios* t);

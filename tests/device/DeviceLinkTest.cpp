@@ -108,8 +108,24 @@ TEST_F(DeviceLinkTest, WatchdogFollowsThePartsTable)
         (std::vector<Update> { { false, false }, { false, false }, { true, true }, { false, true },
             { false, false }, { true, true }, { true, false }, { false, true },
             { false, false } }));
-    EXPECT_TRUE(timer.running) << "the watchdog is not killed on expiry";
     EXPECT_EQ(link.watchdogTimerId(), DeviceLink::TIMER_LINK_WATCHDOG);
+}
+
+TEST_F(DeviceLinkTest, WatchdogKeepsFiringEveryFiveSecondsOfSilence)
+{
+    constexpr auto id = DeviceLink::TIMER_LINK_WATCHDOG;
+    feed(testframes::workedExample());
+    ASSERT_EQ(timer.Period(id), 5000u);
+    // Only a running timer expires; each expiry must leave it running.
+    for (int silence = 1; silence <= 3; ++silence) {
+        ASSERT_EQ(timer.Period(id), 5000u) << "watchdog stopped before expiry " << silence;
+        link.OnWatchdogExpired();
+    }
+    EXPECT_EQ(timer.Period(id), 5000u);
+    // Down once, then each later expiry refreshes without a change.
+    EXPECT_EQ(updates,
+        (std::vector<Update> {
+            { true, true }, { false, true }, { false, false }, { false, false } }));
 }
 
 TEST(DeviceLinkWithoutReaction, UpdatesOnlyItsMembers)

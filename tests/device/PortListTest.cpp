@@ -37,6 +37,21 @@ TEST(PortList, DescriptionReplacedButNotLostByPlainAdd)
     EXPECT_EQ(list.Text(count), "COM3:" + std::string(PortList::kMaxDescription, 'x') + "\n");
 }
 
+TEST(PortList, LongDescriptionIsCutBetweenCharacters)
+{
+    PortList list;
+    unsigned count = 0;
+    // "ń" is two bytes, "€" three: the limit falls inside each in turn.
+    for (const std::string tail : { "\xC5\x84", "\xE2\x82\xAC" }) {
+        const std::string head(PortList::kMaxDescription - 1, 'x');
+        list.Add(3, head + tail + "tail");
+        EXPECT_EQ(list.Text(count), "COM3:" + head + "\n");
+    }
+    const std::string fits(PortList::kMaxDescription - 2, 'x');
+    list.Add(3, fits + "\xC5\x84" + "x");
+    EXPECT_EQ(list.Text(count), "COM3:" + fits + "\xC5\x84\n");
+}
+
 TEST(PortList, PortSuffixIsCutOnlyWhenItEndsTheText)
 {
     const struct {

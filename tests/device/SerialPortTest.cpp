@@ -2,6 +2,7 @@
 #include "device/SerialPortOwner.h"
 #include "device/SystemCalls.h"
 #include "support/Pty.h"
+#include "support/Unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +12,11 @@
 #include <condition_variable>
 #include <ctime>
 #include <deque>
+#include <fcntl.h>
 #include <filesystem>
 #include <mutex>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -201,6 +204,39 @@ TEST_F(SerialPortPty, HangUpEndsTheThreadQuietlyAndIsReportedOnce)
     EXPECT_EQ(owner.losses(), 1);
     // A thread spinning on the hung-up port would burn the whole 300 ms.
     EXPECT_LT(spent, 0.1);
+}
+
+TEST_F(SerialPortPty, ClosedPortIsFreeForAUserWhoIsNotRoot)
+{
+    // As the operator has them: the device and the link folder open to the user.
+    ASSERT_EQ(::chmod(pty.slave().c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    auto open7 = [&](SerialPort& port) { return port.Open(nullptr, 7, 300, 'N', 7, 1, 0); };
+
+    // Choosing another port and coming back.
+    EXPECT_EQ(testuser::RunUnprivileged([&](int) {
+        {
+            SerialPort first(SystemCalls::Real(), roots);
+            if (!open7(first))
+                return 1;
+        }
+        SerialPort second(SystemCalls::Real(), roots);
+        return open7(second) ? 0 : 2;
+    }),
+        0)
+        << "1: not opened at all, 2: not opened again";
+
+    // The program ended (or moved on) while the meter's end stays open.
+    {
+        SerialPort port(SystemCalls::Real(), roots);
+        ASSERT_TRUE(OpenAndStart(port));
+    }
+    EXPECT_EQ(testuser::RunUnprivileged([&](int) {
+        const int fd = ::open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        return fd >= 0 ? 0 : errno;
+    }),
+        0)
+        << "errno " << EBUSY << " is the exclusive flag left behind";
 }
 
 TEST(SerialPort, PortWithoutDeviceGivesFalseAndNoThread)
