@@ -69,7 +69,7 @@ TEST(Application, SettingsSurviveBetweenRunsThroughTheMembers)
         EXPECT_EQ(d.temperaturePanel().valueFontDescription().faceName, "Liberation Serif");
         d.portNumber = 5;
         d.humidityPanel().SetBackgroundColour(255);
-        d.recording.settings.reportFileName = "/tmp/raport.txt";
+        d.recording.settings.reportFileName = "/home/op/pomiary;2024.txt";
     });
     const std::string text = ReadFile(program.ini());
     EXPECT_NE(text.find("font_italic_temp=1\r\n"), std::string::npos) << text;
@@ -77,7 +77,7 @@ TEST(Application, SettingsSurviveBetweenRunsThroughTheMembers)
     program.Run([](MainDialog& d) {
         EXPECT_EQ(d.portNumber, 5);
         EXPECT_EQ(d.humidityPanel().backgroundColour(), 255u);
-        EXPECT_EQ(d.recording.settings.reportFileName, "/tmp/raport.txt");
+        EXPECT_EQ(d.recording.settings.reportFileName, "/home/op/pomiary;2024.txt");
     });
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -179,6 +181,48 @@ TEST(IniFile, TypedReadsWrap)
              Case { "abc", 0 }, Case { "0099", 99 } }) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(IniFile::ParseWrapping(c.text), c.value);
+    }
+}
+
+// Text values.
+
+TEST(IniFileText, ValuesReadBackWholeAndAnUnchangedOneLeavesTheStoreClean)
+{
+    PosixFileLayer files;
+    IniFile ini(4, files);
+    IniFile again(4, files);
+    ini.ParseText("[LOG]\r\nFILE_NAME=/tmp/a.txt;main report\r\n");
+    ini.SetString("LOG", "FILE_NAME", "/tmp/a.txt");
+    EXPECT_FALSE(ini.dirty()) << "a comment after the value is no change";
+    for (std::string value : { "/home/op/pomiary;2024.txt", "a;", ";", ";;x;;", " ;", "" }) {
+        SCOPED_TRACE(value);
+        ini.SetString("LOG", "FILE_NAME", value);
+        again.ParseText(ini.ToText());
+        EXPECT_EQ(again.GetString("LOG", "FILE_NAME", "d"), value);
+        again.SetString("LOG", "FILE_NAME", value);
+        EXPECT_FALSE(again.dirty());
+    }
+}
+
+TEST(IniFileText, AWriteThatWouldBreakItsLineIsRefusedAndSaid)
+{
+    PosixFileLayer files;
+    IniFile ini(4, files);
+    ini.ParseText("[LOG]\r\nFILE_NAME=/tmp/a.txt\r\n");
+    const std::string before = ini.ToText();
+    // Each write, and the name its message gives.
+    for (auto [section, key, value, named] : std::vector<std::array<const char*, 4>> {
+             { "LOG", "FILE_NAME", "/tmp/b.txt\r\n[GENERAL]\r\nPORT_NR=9", "[LOG] FILE_NAME" },
+             { "LOG", "FILE_NAME", "a\rb", "[LOG] FILE_NAME" }, { "LOG", "K=x", "y", "[LOG] K=x" },
+             { "LOG", "[GENERAL", "]", "[LOG] [GENERAL" }, { "LOG", "", "[GENERAL]", "[LOG] " },
+             { "LOG]\n[GENERAL", "PORT_NR", "9", "[LOG]\\n[GENERAL] PORT_NR" } }) {
+        testing::internal::CaptureStderr();
+        ini.SetString(section, key, value);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(ini.ToText(), before) << said;
+        EXPECT_FALSE(ini.dirty());
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(named), std::string::npos) << said;
     }
 }
 
