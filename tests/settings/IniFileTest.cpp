@@ -364,4 +364,35 @@ TEST(IniFileAtomicSave, ReadOnlyFolderLeavesOldFileIntact)
     EXPECT_EQ(ReadFile(path), "A=1\n");
 }
 
+// What is loaded.
+
+TEST(IniFileLoad, AFileOverOneMiBIsNeitherLoadedNorReplaced)
+{
+    TempDir dir;
+    const std::string path = dir / "qm480cfg.ini";
+    const std::string head = "[GENERAL]\r\nPORT_NR=4\r\n";
+    const std::string padding(std::size_t { 1 } << 20U, 'x');
+    PosixFileLayer files;
+
+    WriteFile(path, head + padding.substr(head.size()));
+    {
+        IniFile ini(4, files);
+        ASSERT_TRUE(ini.Load(path, true, false, true, false)) << "exactly 1 MiB loads";
+        EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", 0), 4);
+    }
+
+    WriteFile(path, head + padding.substr(head.size() - 1));
+    testing::internal::CaptureStderr();
+    {
+        IniFile ini(4, files);
+        EXPECT_FALSE(ini.Load(path, true, true, true, false));
+        EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", 0), 0);
+        ini.SetInt("GENERAL", "PORT_NR", 5);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(path), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(ReadFile(path).size(), padding.size() + 1) << "the file was replaced";
+}
+
 } // namespace
