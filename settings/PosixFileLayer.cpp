@@ -167,9 +167,18 @@ bool PosixFileLayer::ReplaceAtomically(const std::string& path, std::string_view
     struct stat old { };
     bool ok = true;
     if (::stat(target.c_str(), &old) == 0) {
-        // Keep the owner where we may (as root), and the permissions always.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0) { }
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        // Owner and group where we may (as root); else the group alone, which
+        // a member of it may set, so the owner keeps access through it. The
+        // permissions always, after chown, which clears set-id bits; but group
+        // rights never go to a group other than the file's.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) { }
+        }
+        mode_t mode = old.st_mode & 07777;
+        struct stat now { };
+        if (::fstat(fd, &now) != 0 || now.st_gid != old.st_gid)
+            mode &= ~static_cast<mode_t>(S_IRWXG | S_ISGID);
+        ok = ::fchmod(fd, mode) == 0;
     } else {
         ok = ::fchmod(fd, NewFileMode()) == 0;
     }

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <functional>
@@ -347,21 +352,100 @@ TEST(IniFileAtomicSave, KeepsPermissionsAndLinks)
     EXPECT_EQ(st.st_mode & 07777, 0640U);
 }
 
+// Someone other than root, for what root would be allowed to do anyway.
+struct Identity {
+    uid_t uid;
+    gid_t gid; // the primary group
+    gid_t group; // one more group the user is a member of
+};
+
+// Runs `body` in a child process with `who`'s credentials; the child's exit
+// code, 100 when the credentials could not be taken.
+int RunAs(Identity who, const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const std::array<gid_t, 2> groups = { who.gid, who.group };
+        if (::setgroups(groups.size(), groups.data()) != 0
+            || ::setresgid(who.gid, who.gid, who.gid) != 0
+            || ::setresuid(who.uid, who.uid, who.uid) != 0)
+            ::_exit(100);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 TEST(IniFileAtomicSave, ReadOnlyFolderLeavesOldFileIntact)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into a read-only folder; the failing-call test covers this";
     TempDir dir;
     std::string path = dir / "qm480cfg.ini";
     WriteFile(path, "A=1\n");
-    PosixFileLayer files;
-    {
+    auto save = [&] {
+        PosixFileLayer files;
         IniFile ini(4, files);
-        ASSERT_TRUE(ini.Load(path, true, false, true, false));
+        if (!ini.Load(path, true, false, true, false))
+            return 1;
         ::chmod(dir.path().c_str(), 0500);
         ini.SetInt("", "A", 2);
+        return 0;
+    };
+    if (::geteuid() == 0) {
+        // Root writes into any folder: the save runs as an ordinary user.
+        const Identity user { 48201, 48201, 48201 };
+        ASSERT_EQ(::chown(dir.path().c_str(), user.uid, user.gid), 0);
+        ASSERT_EQ(::chown(path.c_str(), user.uid, user.gid), 0);
+        ASSERT_EQ(RunAs(user, save), 0);
+    } else {
+        ASSERT_EQ(save(), 0);
     }
     EXPECT_EQ(ReadFile(path), "A=1\n");
+}
+
+TEST(IniFileAtomicSave, AfterAGroupMemberSavesTheOwnerStillCan)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make two users who share a group";
+    static constexpr gid_t kShared = 48200;
+    const Identity owner { 48201, 48201, kShared };
+    const Identity member { 48202, 48202, kShared };
+    TempDir dir;
+    const std::string folder = dir / "shared";
+    const std::string path = folder + "/qm480cfg.ini";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0), 0);
+    WriteFile(path, "[GENERAL]\r\nPORT_NR=1\r\n");
+    for (auto [name, mode] : { std::pair { &folder, 0770 }, std::pair { &path, 0660 } })
+        ASSERT_TRUE(::chown(name->c_str(), owner.uid, kShared) == 0
+            && ::chmod(name->c_str(), static_cast<mode_t>(mode)) == 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+
+    auto changePort = [&path](int from, int to) {
+        return [&path, from, to] {
+            PosixFileLayer files;
+            IniFile ini(4, files);
+            if (!ini.Load(path, false, false, true, false)
+                || ini.GetInt("GENERAL", "PORT_NR", 0) != from)
+                return 1;
+            ini.SetInt("GENERAL", "PORT_NR", to);
+            ini.Save(false);
+            return 0;
+        };
+    };
+    auto expectFile = [&path](int port) {
+        struct stat st { };
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_gid, kShared);
+        EXPECT_EQ(st.st_mode & 07777, 0660U);
+        EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nPORT_NR=" + std::to_string(port) + "\r\n");
+    };
+    const int byMember = RunAs(member, changePort(1, 2));
+    if (byMember == 100)
+        GTEST_SKIP() << "cannot take another user's credentials here";
+    ASSERT_EQ(byMember, 0);
+    expectFile(2);
+    ASSERT_EQ(RunAs(owner, changePort(2, 3)), 0) << "the owner cannot load the file any more";
+    expectFile(3);
 }
 
 // What is loaded.
