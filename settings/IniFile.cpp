@@ -20,6 +20,59 @@ bool IsCSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// What a read gives for a stored value: the text before its last ';' (what
+// follows is a comment).
+std::string_view ReadForm(std::string_view stored)
+{
+    std::size_t semicolon = stored.rfind(';');
+    return semicolon == std::string_view::npos ? stored : stored.substr(0, semicolon);
+}
+
+// The stored form that reads back as `value`: a value holding a ';' gets one
+// more, which the read then cuts off.
+std::string StoredForm(std::string_view value)
+{
+    std::string stored(value);
+    if (value.find(';') != std::string_view::npos)
+        stored += ';';
+    return stored;
+}
+
+bool HoldsLineBreak(std::string_view text)
+{
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Why a write of `section`/`key`/`value` could not be read back as the same
+// entry, or nullptr when it can. A line break would start a line of its own;
+// a key that is empty, holds '=' or starts with '[' would read back as
+// another key, a header or an entry of another name.
+const char* Unwritable(std::string_view section, std::string_view key, std::string_view value)
+{
+    if (HoldsLineBreak(section) || HoldsLineBreak(key))
+        return "its name holds a line break";
+    if (key.empty() || key.find('=') != std::string_view::npos || key.front() == '[')
+        return "its name cannot be written as a key";
+    if (HoldsLineBreak(value))
+        return "the value holds a line break";
+    return nullptr;
+}
+
+// A name as one line of a message.
+std::string OneLine(std::string_view text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
 template<typename T> std::string FormatDecimal(T value)
 {
     std::array<char, 16> buffer {};
@@ -187,11 +240,7 @@ std::string IniFile::GetString(
     int k = FindKey(entries, key);
     if (k < 0)
         return std::string(defaultValue);
-    std::string_view value = entries.values[static_cast<std::size_t>(k)];
-    std::size_t semicolon = value.rfind(';');
-    if (semicolon != std::string_view::npos)
-        value = value.substr(0, semicolon);
-    return std::string(value);
+    return std::string(ReadForm(entries.values[static_cast<std::size_t>(k)]));
 }
 
 std::uint32_t IniFile::ParseWrapping(std::string_view text)
@@ -225,6 +274,11 @@ std::uint32_t IniFile::GetUnsigned(
 
 void IniFile::SetString(std::string_view section, std::string_view key, std::string_view value)
 {
+    if (const char* reason = Unwritable(section, key, value)) {
+        std::fprintf(stderr, "qm482: setting [%s] %s not changed: %s\n", OneLine(section).c_str(),
+            OneLine(key).c_str(), reason);
+        return;
+    }
     if (sections_.empty())
         sections_.emplace_back(); // a store that never loaded still keeps its writes in memory
     int s = FindSection(section);
@@ -238,14 +292,19 @@ void IniFile::SetString(std::string_view section, std::string_view key, std::str
     int k = FindKey(entries, key);
     if (k < 0) {
         entries.keys.emplace_back(key);
-        entries.values.emplace_back(value);
+        entries.values.push_back(StoredForm(value));
         dirty_ = true;
         return;
     }
+    // Compared as read, so a value written back unchanged keeps a comment
+    // after it and leaves the file as it is.
     std::string& old = entries.values[static_cast<std::size_t>(k)];
-    if (!Equal(old, value))
+    std::string_view current = ReadForm(old);
+    if (current == value)
+        return;
+    if (!Equal(current, value))
         dirty_ = true;
-    old.assign(value);
+    old = StoredForm(value);
 }
 
 void IniFile::SetInt(std::string_view section, std::string_view key, std::int32_t value)

@@ -37,6 +37,10 @@ public:
     std::uint32_t GetUnsigned(
         std::string_view section, std::string_view key, std::uint32_t defaultValue) const;
 
+    // A value holding ';' is stored with one more, so that GetString gives it
+    // back whole. A write that would break its line (a CR or LF anywhere, a
+    // key that is empty, holds '=' or starts with '[') is refused with a line
+    // on stderr, and the old value stays.
     void SetString(std::string_view section, std::string_view key, std::string_view value);
     void SetInt(std::string_view section, std::string_view key, std::int32_t value);
     void SetUnsigned(std::string_view section, std::string_view key, std::uint32_t value);

@@ -5,20 +5,33 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <system_error>
 
 namespace {
 
-bool ReadAll(int fd, std::string& content)
+// Far beyond 36 settings; a larger file is not the program's.
+constexpr std::size_t kLargestFile = std::size_t { 1 } << 20U;
+
+std::string ErrorText(int error)
+{
+    return std::error_code(error, std::generic_category()).message();
+}
+
+// Reads at most `limit` bytes; the caller sees a larger file by asking one
+// byte more than it accepts.
+bool ReadAll(int fd, std::string& content, std::size_t limit)
 {
     std::array<char, 8192> buffer {};
-    for (;;) {
-        ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    while (content.size() < limit) {
+        ssize_t n = ::read(fd, buffer.data(), std::min(buffer.size(), limit - content.size()));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -27,6 +40,26 @@ bool ReadAll(int fd, std::string& content)
             return true;
         content.append(buffer.data(), static_cast<std::size_t>(n));
     }
+    return true;
+}
+
+// Reads the open `fd` whole when it is a regular file of at most
+// kLargestFile bytes; otherwise empty, and why not.
+std::string ReadRegularFile(int fd, std::string& content)
+{
+    struct stat st { };
+    if (::fstat(fd, &st) != 0)
+        return ErrorText(errno);
+    if (!S_ISREG(st.st_mode))
+        return "it is not a regular file";
+    constexpr const char* kTooLarge = "it is larger than 1 MiB";
+    if (st.st_size > static_cast<off_t>(kLargestFile))
+        return kTooLarge;
+    if (!ReadAll(fd, content, kLargestFile + 1))
+        return ErrorText(errno);
+    if (content.size() > kLargestFile)
+        return kTooLarge; // it grew since fstat
+    return {};
 }
 
 // Mode for a file created anew: what open(0666) would give under the
@@ -88,13 +121,26 @@ std::string PosixFileLayer::LocateFile(std::string_view fileName)
 bool PosixFileLayer::ReadForUpdate(
     const std::string& path, bool createIfMissing, std::string& content)
 {
-    int flags = O_RDWR | O_CLOEXEC | (createIfMissing ? O_CREAT : 0);
+    // Without blocking: a FIFO would hold the start until someone writes to
+    // it, and a terminal must not become the program's.
+    int flags = O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (createIfMissing ? O_CREAT : 0);
     int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0)
-        return false;
-    bool ok = ReadAll(fd, content);
-    ::close(fd);
-    return ok;
+    std::string why;
+    if (fd < 0) {
+        if (errno == ENOENT && !createIfMissing)
+            return false;
+        why = ErrorText(errno);
+    } else {
+        why = ReadRegularFile(fd, content);
+        ::close(fd);
+    }
+    if (why.empty())
+        return true;
+    // The store then stays unloaded: defaults in, nothing written back.
+    content.clear();
+    std::fprintf(stderr, "qm482: settings file %s is not used (%s); running on the defaults\n",
+        path.c_str(), why.c_str());
+    return false;
 }
 
 bool PosixFileLayer::WriteAll(int fd, std::string_view content)
@@ -121,9 +167,18 @@ bool PosixFileLayer::ReplaceAtomically(const std::string& path, std::string_view
     struct stat old { };
     bool ok = true;
     if (::stat(target.c_str(), &old) == 0) {
-        // Keep the owner where we may (as root), and the permissions always.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0) { }
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        // Owner and group where we may (as root); else the group alone, which
+        // a member of it may set, so the owner keeps access through it. The
+        // permissions always, after chown, which clears set-id bits; but group
+        // rights never go to a group other than the file's.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) { }
+        }
+        mode_t mode = old.st_mode & 07777;
+        struct stat now { };
+        if (::fstat(fd, &now) != 0 || now.st_gid != old.st_gid)
+            mode &= ~static_cast<mode_t>(S_IRWXG | S_ISGID);
+        ok = ::fchmod(fd, mode) == 0;
     } else {
         ok = ::fchmod(fd, NewFileMode()) == 0;
     }
@@ -145,12 +200,12 @@ bool PosixFileLayer::ReplaceAtomically(const std::string& path, std::string_view
 
 bool PosixFileLayer::Copy(const std::string& from, const std::string& to)
 {
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (in < 0)
         return false;
     std::string content;
     struct stat st { };
-    bool ok = ::fstat(in, &st) == 0 && ReadAll(in, content);
+    bool ok = ReadRegularFile(in, content).empty() && ::fstat(in, &st) == 0;
     ::close(in);
     // The copy is as private as the original.
     return ok && ReplaceAtomically(to, content) && ::chmod(to.c_str(), st.st_mode & 07777) == 0;

@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,7 +71,7 @@ TEST(Application, SettingsSurviveBetweenRunsThroughTheMembers)
         EXPECT_EQ(d.temperaturePanel().valueFontDescription().faceName, "Liberation Serif");
         d.portNumber = 5;
         d.humidityPanel().SetBackgroundColour(255);
-        d.recording.settings.reportFileName = "/tmp/raport.txt";
+        d.recording.settings.reportFileName = "/home/op/pomiary;2024.txt";
     });
     const std::string text = ReadFile(program.ini());
     EXPECT_NE(text.find("font_italic_temp=1\r\n"), std::string::npos) << text;
@@ -77,7 +79,7 @@ TEST(Application, SettingsSurviveBetweenRunsThroughTheMembers)
     program.Run([](MainDialog& d) {
         EXPECT_EQ(d.portNumber, 5);
         EXPECT_EQ(d.humidityPanel().backgroundColour(), 255u);
-        EXPECT_EQ(d.recording.settings.reportFileName, "/tmp/raport.txt");
+        EXPECT_EQ(d.recording.settings.reportFileName, "/home/op/pomiary;2024.txt");
     });
 }
 
@@ -93,19 +95,32 @@ TEST(Application, RectangleIsPulledBackOntoTheScreenAtExit)
     EXPECT_NE(text.find("WINDOW_LEFT=0\r\n"), std::string::npos) << text;
 }
 
-TEST(ProgramExecutable, SigtermWhileThePortDialogIsOpenSavesTheSettings)
+namespace {
+
+// Starts a copy of the program in `dir` (its settings file lies beside it),
+// with its error output going to `dir`/stderr.txt.
+pid_t StartProgram(const TempDir& dir)
 {
-    TempDir dir;
     const std::string exe = dir / "qm482";
     std::filesystem::copy_file(QM482_EXE, exe);
-    WriteFile(dir / "qm480cfg.ini", "[GENERAL]\r\nPORT_NR=0\r\nWINDOW_LEFT=30\r\n");
+    const std::string errors = dir / "stderr.txt";
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         ::setenv("QM482_PORTS_DIR", (dir / "ports").c_str(), 1);
+        const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::dup2(fd, STDERR_FILENO);
         ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
+    return pid;
+}
+
+// Sends SIGTERM once the program had time to start; its exit code, or a
+// failure when it does not end within ten seconds.
+testing::AssertionResult EndsOnSigterm(pid_t pid, int& exitCode)
+{
     // The port dialog opens half a second after the window; let it.
     ::usleep(1500 * 1000);
     ::kill(pid, SIGTERM);
@@ -117,11 +132,39 @@ TEST(ProgramExecutable, SigtermWhileThePortDialogIsOpenSavesTheSettings)
     if (t.elapsed() >= 10000) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0);
-        FAIL() << "the program did not end on SIGTERM";
+        return testing::AssertionFailure() << "the program did not end on SIGTERM";
     }
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    if (!WIFEXITED(status))
+        return testing::AssertionFailure() << "the program died of a signal";
+    exitCode = WEXITSTATUS(status);
+    return testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST(ProgramExecutable, SigtermWhileThePortDialogIsOpenSavesTheSettings)
+{
+    TempDir dir;
+    WriteFile(dir / "qm480cfg.ini", "[GENERAL]\r\nPORT_NR=0\r\nWINDOW_LEFT=30\r\n");
+    int exitCode = -1;
+    ASSERT_TRUE(EndsOnSigterm(StartProgram(dir), exitCode));
+    EXPECT_EQ(exitCode, 0);
     const std::string text = ReadFile(dir / "qm480cfg.ini");
     EXPECT_NE(text.find("BACKGROUND_TEMP=16770250"), std::string::npos) << text;
     EXPECT_NE(text.find("PORT_NR=0"), std::string::npos) << text;
+}
+
+TEST(ProgramExecutable, AFifoAtTheSettingsPathNeitherHoldsUpTheStartNorIsReplaced)
+{
+    TempDir dir;
+    const std::string ini = dir / "qm480cfg.ini";
+    ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);
+    int exitCode = -1;
+    ASSERT_TRUE(EndsOnSigterm(StartProgram(dir), exitCode));
+    EXPECT_EQ(exitCode, 0);
+    struct stat st { };
+    ASSERT_EQ(::lstat(ini.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    const std::string said = ReadFile(dir / "stderr.txt");
+    EXPECT_NE(said.find(ini + " is not used"), std::string::npos) << said;
 }

@@ -4,6 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -182,6 +189,48 @@ TEST(IniFile, TypedReadsWrap)
     }
 }
 
+// Text values.
+
+TEST(IniFileText, ValuesReadBackWholeAndAnUnchangedOneLeavesTheStoreClean)
+{
+    PosixFileLayer files;
+    IniFile ini(4, files);
+    IniFile again(4, files);
+    ini.ParseText("[LOG]\r\nFILE_NAME=/tmp/a.txt;main report\r\n");
+    ini.SetString("LOG", "FILE_NAME", "/tmp/a.txt");
+    EXPECT_FALSE(ini.dirty()) << "a comment after the value is no change";
+    for (std::string value : { "/home/op/pomiary;2024.txt", "a;", ";", ";;x;;", " ;", "" }) {
+        SCOPED_TRACE(value);
+        ini.SetString("LOG", "FILE_NAME", value);
+        again.ParseText(ini.ToText());
+        EXPECT_EQ(again.GetString("LOG", "FILE_NAME", "d"), value);
+        again.SetString("LOG", "FILE_NAME", value);
+        EXPECT_FALSE(again.dirty());
+    }
+}
+
+TEST(IniFileText, AWriteThatWouldBreakItsLineIsRefusedAndSaid)
+{
+    PosixFileLayer files;
+    IniFile ini(4, files);
+    ini.ParseText("[LOG]\r\nFILE_NAME=/tmp/a.txt\r\n");
+    const std::string before = ini.ToText();
+    // Each write, and the name its message gives.
+    for (auto [section, key, value, named] : std::vector<std::array<const char*, 4>> {
+             { "LOG", "FILE_NAME", "/tmp/b.txt\r\n[GENERAL]\r\nPORT_NR=9", "[LOG] FILE_NAME" },
+             { "LOG", "FILE_NAME", "a\rb", "[LOG] FILE_NAME" }, { "LOG", "K=x", "y", "[LOG] K=x" },
+             { "LOG", "[GENERAL", "]", "[LOG] [GENERAL" }, { "LOG", "", "[GENERAL]", "[LOG] " },
+             { "LOG]\n[GENERAL", "PORT_NR", "9", "[LOG]\\n[GENERAL] PORT_NR" } }) {
+        testing::internal::CaptureStderr();
+        ini.SetString(section, key, value);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(ini.ToText(), before) << said;
+        EXPECT_FALSE(ini.dirty());
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(named), std::string::npos) << said;
+    }
+}
+
 // Backups.
 
 TEST(IniFileBackup, NumberFollowsLargestThreeDigitSuffix)
@@ -303,21 +352,131 @@ TEST(IniFileAtomicSave, KeepsPermissionsAndLinks)
     EXPECT_EQ(st.st_mode & 07777, 0640U);
 }
 
+// Someone other than root, for what root would be allowed to do anyway.
+struct Identity {
+    uid_t uid;
+    gid_t gid; // the primary group
+    gid_t group; // one more group the user is a member of
+};
+
+// Runs `body` in a child process with `who`'s credentials; the child's exit
+// code, 100 when the credentials could not be taken.
+int RunAs(Identity who, const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const std::array<gid_t, 2> groups = { who.gid, who.group };
+        if (::setgroups(groups.size(), groups.data()) != 0
+            || ::setresgid(who.gid, who.gid, who.gid) != 0
+            || ::setresuid(who.uid, who.uid, who.uid) != 0)
+            ::_exit(100);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 TEST(IniFileAtomicSave, ReadOnlyFolderLeavesOldFileIntact)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into a read-only folder; the failing-call test covers this";
     TempDir dir;
     std::string path = dir / "qm480cfg.ini";
     WriteFile(path, "A=1\n");
-    PosixFileLayer files;
-    {
+    auto save = [&] {
+        PosixFileLayer files;
         IniFile ini(4, files);
-        ASSERT_TRUE(ini.Load(path, true, false, true, false));
+        if (!ini.Load(path, true, false, true, false))
+            return 1;
         ::chmod(dir.path().c_str(), 0500);
         ini.SetInt("", "A", 2);
+        return 0;
+    };
+    if (::geteuid() == 0) {
+        // Root writes into any folder: the save runs as an ordinary user.
+        const Identity user { 48201, 48201, 48201 };
+        ASSERT_EQ(::chown(dir.path().c_str(), user.uid, user.gid), 0);
+        ASSERT_EQ(::chown(path.c_str(), user.uid, user.gid), 0);
+        ASSERT_EQ(RunAs(user, save), 0);
+    } else {
+        ASSERT_EQ(save(), 0);
     }
     EXPECT_EQ(ReadFile(path), "A=1\n");
+}
+
+TEST(IniFileAtomicSave, AfterAGroupMemberSavesTheOwnerStillCan)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make two users who share a group";
+    static constexpr gid_t kShared = 48200;
+    const Identity owner { 48201, 48201, kShared };
+    const Identity member { 48202, 48202, kShared };
+    TempDir dir;
+    const std::string folder = dir / "shared";
+    const std::string path = folder + "/qm480cfg.ini";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0), 0);
+    WriteFile(path, "[GENERAL]\r\nPORT_NR=1\r\n");
+    for (auto [name, mode] : { std::pair { &folder, 0770 }, std::pair { &path, 0660 } })
+        ASSERT_TRUE(::chown(name->c_str(), owner.uid, kShared) == 0
+            && ::chmod(name->c_str(), static_cast<mode_t>(mode)) == 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+
+    auto changePort = [&path](int from, int to) {
+        return [&path, from, to] {
+            PosixFileLayer files;
+            IniFile ini(4, files);
+            if (!ini.Load(path, false, false, true, false)
+                || ini.GetInt("GENERAL", "PORT_NR", 0) != from)
+                return 1;
+            ini.SetInt("GENERAL", "PORT_NR", to);
+            ini.Save(false);
+            return 0;
+        };
+    };
+    auto expectFile = [&path](int port) {
+        struct stat st { };
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_gid, kShared);
+        EXPECT_EQ(st.st_mode & 07777, 0660U);
+        EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nPORT_NR=" + std::to_string(port) + "\r\n");
+    };
+    const int byMember = RunAs(member, changePort(1, 2));
+    if (byMember == 100)
+        GTEST_SKIP() << "cannot take another user's credentials here";
+    ASSERT_EQ(byMember, 0);
+    expectFile(2);
+    ASSERT_EQ(RunAs(owner, changePort(2, 3)), 0) << "the owner cannot load the file any more";
+    expectFile(3);
+}
+
+// What is loaded.
+
+TEST(IniFileLoad, AFileOverOneMiBIsNeitherLoadedNorReplaced)
+{
+    TempDir dir;
+    const std::string path = dir / "qm480cfg.ini";
+    const std::string head = "[GENERAL]\r\nPORT_NR=4\r\n";
+    const std::string padding(std::size_t { 1 } << 20U, 'x');
+    PosixFileLayer files;
+
+    WriteFile(path, head + padding.substr(head.size()));
+    {
+        IniFile ini(4, files);
+        ASSERT_TRUE(ini.Load(path, true, false, true, false)) << "exactly 1 MiB loads";
+        EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", 0), 4);
+    }
+
+    WriteFile(path, head + padding.substr(head.size() - 1));
+    testing::internal::CaptureStderr();
+    {
+        IniFile ini(4, files);
+        EXPECT_FALSE(ini.Load(path, true, true, true, false));
+        EXPECT_EQ(ini.GetInt("GENERAL", "PORT_NR", 0), 0);
+        ini.SetInt("GENERAL", "PORT_NR", 5);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(path), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(ReadFile(path).size(), padding.size() + 1) << "the file was replaced";
 }
 
 } // namespace
