@@ -84,6 +84,14 @@ class Journey:
         if code != 0 or not text.endswith(" °C"):
             self.fail(f"{where}: the bus gave exit code {code} and {text!r} for the temperature")
 
+    def start_beside_the_meter(self):
+        """The meter on COM7, the program set to it, readings on screen."""
+        self.d.start_sim()
+        self.d.install_program(ini_text())
+        self.d.start_program()
+        self.wait_main("start")
+        self.expect_readings("start")
+
     def wait_main(self, where):
         try:
             return self.s.main()
@@ -215,11 +223,7 @@ OPENS = {("Ustawienia", "Port szeregowy"): "Porty"}
 def journey_menus(j):
     import pyatspi
     d, s = j.d, j.s
-    d.start_sim()
-    d.install_program(ini_text())
-    d.start_program()
-    j.wait_main("start")
-    j.expect_readings("start")
+    j.start_beside_the_meter()
     enabled = []
     bar = s.find(s.main(), "menu bar")
     menus = [bar.getChildAtIndex(i).name for i in range(bar.childCount)]
@@ -278,11 +282,7 @@ def open_and_close(j, menu, item):
 
 def journey_link(j):
     d, s = j.d, j.s
-    d.start_sim()
-    d.install_program(ini_text())
-    d.start_program()
-    j.wait_main("start")
-    j.expect_readings("start")
+    j.start_beside_the_meter()
 
     d.kill_sim()
     lost = time.monotonic()

@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 #include "TempDir.h"
 #include "settings/PosixFileLayer.h"
+#include "support/Unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -352,30 +353,8 @@ TEST(IniFileAtomicSave, KeepsPermissionsAndLinks)
     EXPECT_EQ(st.st_mode & 07777, 0640U);
 }
 
-// Someone other than root, for what root would be allowed to do anyway.
-struct Identity {
-    uid_t uid;
-    gid_t gid; // the primary group
-    gid_t group; // one more group the user is a member of
-};
-
-// Runs `body` in a child process with `who`'s credentials; the child's exit
-// code, 100 when the credentials could not be taken.
-int RunAs(Identity who, const std::function<int()>& body)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const std::array<gid_t, 2> groups = { who.gid, who.group };
-        if (::setgroups(groups.size(), groups.data()) != 0
-            || ::setresgid(who.gid, who.gid, who.gid) != 0
-            || ::setresuid(who.uid, who.uid, who.uid) != 0)
-            ::_exit(100);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testuser::Identity;
+using testuser::RunAs;
 
 TEST(IniFileAtomicSave, ReadOnlyFolderLeavesOldFileIntact)
 {
@@ -440,7 +419,7 @@ TEST(IniFileAtomicSave, AfterAGroupMemberSavesTheOwnerStillCan)
         EXPECT_EQ(ReadFile(path), "[GENERAL]\r\nPORT_NR=" + std::to_string(port) + "\r\n");
     };
     const int byMember = RunAs(member, changePort(1, 2));
-    if (byMember == 100)
+    if (byMember == 125)
         GTEST_SKIP() << "cannot take another user's credentials here";
     ASSERT_EQ(byMember, 0);
     expectFile(2);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cerrno>
 #include <functional>
 #include <grp.h>
@@ -9,15 +10,21 @@
 
 namespace testuser {
 
-// The tests run as root, and root passes both the permission checks and a
-// tty's exclusive flag that an operator meets. "nobody" does not.
-inline constexpr uid_t kNobody = 65534;
+// Someone other than root: the tests run as root, and root passes both the
+// permission checks and a tty's exclusive flag that an operator meets.
+struct Identity {
+    uid_t uid;
+    gid_t gid; // the primary group
+    gid_t group; // one more group the user is a member of
+};
+inline constexpr Identity kNobody { 65534, 65534, 65534 };
 
-// Runs `body` in a forked child as uid and gid 65534 without supplementary
-// groups and returns its exit status, -1 if it could not run or did not
-// exit. What the body writes to the descriptor it gets comes back in
+// Runs `body` in a forked child with `who`'s credentials and returns its
+// exit status: -1 if it did not exit, 125 if the credentials could not be
+// taken. What the body writes to the descriptor it gets comes back in
 // `output`.
-inline int RunUnprivileged(const std::function<int(int out)>& body, std::string* output = nullptr)
+inline int RunAs(
+    Identity who, const std::function<int(int out)>& body, std::string* output = nullptr)
 {
     int fds[2];
     if (::pipe(fds) != 0)
@@ -27,8 +34,10 @@ inline int RunUnprivileged(const std::function<int(int out)>& body, std::string*
         return -1;
     if (child == 0) {
         ::close(fds[0]);
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0
-            || ::setresuid(kNobody, kNobody, kNobody) != 0)
+        const std::array<gid_t, 2> groups = { who.gid, who.group };
+        if (::setgroups(groups.size(), groups.data()) != 0
+            || ::setresgid(who.gid, who.gid, who.gid) != 0
+            || ::setresuid(who.uid, who.uid, who.uid) != 0)
             ::_exit(125);
         ::_exit(body(fds[1]));
     }
@@ -51,6 +60,16 @@ inline int RunUnprivileged(const std::function<int(int out)>& body, std::string*
             return -1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline int RunAs(Identity who, const std::function<int()>& body)
+{
+    return RunAs(who, [&](int) { return body(); });
+}
+
+inline int RunUnprivileged(const std::function<int(int out)>& body, std::string* output = nullptr)
+{
+    return RunAs(kNobody, body, output);
 }
 
 } // namespace testuser
