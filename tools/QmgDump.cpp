@@ -111,8 +111,8 @@ public:
         flushDamage();
         if (mode_ == Mode::Check) {
             out_ += "records: " + std::to_string(records_) + "\n";
-            out_ += "damaged: " + std::to_string(damaged_) + " stretches, "
-                + std::to_string(damagedBytes_) + " bytes\n";
+            out_ += "damaged stretches: " + std::to_string(damaged_) + " ("
+                + std::to_string(damagedBytes_) + " bytes)\n";
             if (incompleteSize_ != 0)
                 out_ += "incomplete: " + std::to_string(incompleteSize_) + " bytes at offset "
                     + std::to_string(incompleteOffset_) + "\n";

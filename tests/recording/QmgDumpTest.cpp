@@ -71,7 +71,7 @@ TEST(QmgDump, PrintsChecksAndNamesTheDamagedOffset)
     EXPECT_NE(check.err.find("incomplete: 55 bytes at offset 128"), std::string::npos) << check.err;
     EXPECT_EQ(check.out,
         "records: 2\n"
-        "damaged: 1 stretches, 74 bytes\n"
+        "damaged stretches: 1 (74 bytes)\n"
         "incomplete: 55 bytes at offset 128\n"
         "first: 2009-10-05 12:30:00\n"
         "last: 2009-10-05 12:31:00\n");
