@@ -11,6 +11,7 @@
 #include "platform/SerialByteBridge.h"
 #include "platform/TerminationSignals.h"
 #include "platform/WindowTimers.h"
+#include "recording/RecordingControl.h"
 #include "resources/DialogTemplates.h"
 #include "resources/MainWindowTexts.h"
 
@@ -78,6 +79,39 @@ private:
     const ValuePanel& panel_;
 };
 
+// What the recording control reads and asks of the window.
+class MainDialog::RecordingLink : public RecordingHost {
+public:
+    explicit RecordingLink(MainDialog& owner)
+        : owner_(owner)
+    {
+    }
+    Readings CurrentReadings() const override
+    {
+        auto quantity = [](const ValuePanel& p) {
+            // Valid for recording: a value shown and not blinking.
+            return RecordedQuantity { p.rawValue(), !p.noValue() && !p.blinking() };
+        };
+        Readings r;
+        r.serialNumber = owner_.link_.measurement().serialNumber;
+        r.temperature = quantity(*owner_.temperature_);
+        r.humidity = quantity(*owner_.humidity_);
+        r.pressure = quantity(*owner_.pressure_);
+        return r;
+    }
+    void UpdateStatusLine() override { owner_.UpdateStatusLine(); }
+    void EnableRecordingCommand() override
+    {
+        if (QAction* a = owner_.actions_.value(ID_RECORDING))
+            a->setEnabled(true);
+    }
+    WindowTimers& Timers() override { return owner_.timers(); }
+    QWidget* Window() override { return &owner_; }
+
+private:
+    MainDialog& owner_;
+};
+
 MainDialog::MainDialog(QWidget* parent)
     : QDialog(parent)
     , timers_(new WindowTimers([this](unsigned id) { OnTimer(id); }, this))
@@ -124,6 +158,8 @@ MainDialog::MainDialog(QWidget* parent)
     readouts_[0] = std::make_unique<PanelReadout>(*temperature_);
     readouts_[1] = std::make_unique<PanelReadout>(*humidity_);
     readouts_[2] = std::make_unique<PanelReadout>(*pressure_);
+    recordingLink_ = std::make_unique<RecordingLink>(*this);
+    recordingControl_ = std::make_unique<RecordingControl>(recording, *recordingLink_);
 
     link_.SetReaction([this](bool good, bool changed) { OnLinkUpdate(good, changed); });
     qApp->installEventFilter(this);
@@ -151,7 +187,8 @@ void MainDialog::OnInitDialog()
     AddContextMenu();
     setWindowIcon(DialogBuilder::Image(resources::ids::kIcon));
 
-    // Commands whose windows are not part of this program yet stay visibly off.
+    // Commands whose windows are not part of this program yet stay visibly
+    // off; recording's waits for the start of recording, 10 s from now.
     for (int id : { ID_RUN_PLOTAN, ID_COLOURS, ID_FONTS, ID_RECORDING, ID_MORE_SETTINGS, ID_HELP,
              ID_PROMOTION, ID_ABOUT }) {
         if (QAction* a = actions_.value(id))
@@ -434,10 +471,9 @@ void MainDialog::OnTimer(unsigned id)
     case DeviceLink::TIMER_LINK_WATCHDOG:
         link_.OnWatchdogExpired();
         break;
+    case RecordingState::TIMER_RECORD:
     case RecordingState::TIMER_RECORD_START:
-        // Recording starts from the saved settings once the recording
-        // control exists; until then the start timer only ends itself.
-        timers_->KillTimer(id);
+        recordingControl_->OnTimer(id);
         break;
     case TIMER_PORT_DIALOG:
         if (promotionOpen_)
@@ -464,6 +500,9 @@ void MainDialog::OnCommand(int id)
         break;
     case ID_SERIAL_PORT:
         RunPortDialog();
+        break;
+    case ID_RECORDING:
+        recordingControl_->OnRecordingSettings();
         break;
     default:
         break;

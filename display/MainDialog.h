@@ -14,6 +14,7 @@
 class QAction;
 class QLineEdit;
 class QMenuBar;
+class RecordingControl;
 class SerialByteBridge;
 class SerialPort;
 class TerminationSignals;
@@ -85,6 +86,7 @@ public:
     void DeleteSerialPort();
     QAction* menuAction(int id) const { return actions_.value(id); }
     WindowTimers& timers() const { return *timers_; }
+    RecordingControl& recordingControl() const { return *recordingControl_; }
     int layoutCount() const { return layoutCount_; }
 
 protected:
@@ -120,6 +122,9 @@ private:
     DdeServer dde_;
     class PanelReadout;
     std::unique_ptr<PanelReadout> readouts_[3];
+    class RecordingLink;
+    std::unique_ptr<RecordingLink> recordingLink_;
+    std::unique_ptr<RecordingControl> recordingControl_;
     // Declared before the port: the port must go first.
     std::unique_ptr<SerialByteBridge> bridge_;
     std::unique_ptr<SerialPort> port_;

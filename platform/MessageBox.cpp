@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 
 namespace {
 
@@ -13,7 +14,8 @@ public:
     {
         QMessageBox box(parent);
         box.setWindowTitle(Caption());
-        box.setText(text);
+        // Texts keep the CR LF line ends of the program's resources.
+        box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         switch (icon) {
         case Icon::Exclamation:
             box.setIcon(QMessageBox::Warning);
@@ -31,6 +33,9 @@ public:
         if (buttons == Buttons::YesNo) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::Yes);
+            // The questions name the buttons: "Wybierz Tak ..., wybierz Nie ...".
+            box.button(QMessageBox::Yes)->setText(QStringLiteral("Tak"));
+            box.button(QMessageBox::No)->setText(QStringLiteral("Nie"));
         } else {
             box.setStandardButtons(QMessageBox::Ok);
         }

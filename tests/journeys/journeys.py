@@ -9,6 +9,7 @@ a pty the program leaves locked, a file it cannot write, show up only then."""
 
 import os
 import pathlib
+import re
 import shutil
 import signal
 import subprocess
@@ -340,7 +341,114 @@ def title_of_windows(d):
     return [line for line in (out or "").splitlines()]
 
 
-JOURNEYS = {"start": journey_start, "menus": journey_menus, "link": journey_link}
+# --- 4. a day's recording: the report and the binary file read back ----------
+
+RECORDING = "Rejestracja do pliku co 00:00:01. "
+FULL = ("21.5", "45.0", "1013.2")
+HUMIDITY_IN_ERROR = ("21.5", "???", "1013.2")
+NOTHING = ("???", "???", "???")
+
+
+def journey_recording(j):
+    d, s = j.d, j.s
+    data = d.tmp / "pomiary"
+    data.mkdir()
+    # A ';' in a name must survive the settings file (the format cuts a
+    # value at its last ';', so the program writes one more).
+    report, binary = data / "hala;2.csv", data / "hala.qmg"
+    d.start_sim()
+    d.install_program(ini_text() + "[LOG]\r\n" + "".join(f"{k}={v}\r\n" for k, v in {
+        "FILE_NAME": f"{report};", "FILE_NAME_BIN": binary, "FILE_LOG": 1, "FILE_LOG_BIN": 1,
+        "FILE_INTERVAL": 1, "FILE_SEP_FORMAT": 2, "FILE_TEMP": 1, "FILE_RH": 1,
+        "FILE_PRESSURE": 1}.items()))
+    d.start_program()
+    j.wait_main("start")
+    j.expect_readings("start")
+    try:
+        wait_for("recording starts", lambda: s.status() == STATUS_OK + RECORDING, timeout=16)
+    except JourneyFailure:
+        j.fail(f"12 s after the start the status line says {s.status()!r}")
+    j.shot("recording")
+
+    def rows():
+        return report_rows(report) if report.exists() else []
+
+    def recorded(kind, n):
+        wait_for(f"{n} rows {kind}", lambda: sum(r[1:] == kind for r in rows()) >= n, timeout=10)
+
+    recorded(FULL, 3)
+    d.kill_sim()
+    d.start_sim("--error", "humidity")
+    wait_for("the humidity error", lambda: "Błąd wartości wilgotności" in (s.status() or ""),
+             timeout=10)
+    recorded(HUMIDITY_IN_ERROR, 3)
+    d.kill_sim()
+    wait_for("the link lost", lambda: s.status() == STATUS_LOST + RECORDING, timeout=8)
+    recorded(NOTHING, 3)
+    j.close_by_menu()
+
+    got = rows()
+    kinds = [r[1:] for r in got]
+    if kinds[-1] != NOTHING or FULL not in kinds or HUMIDITY_IN_ERROR not in kinds:
+        raise JourneyFailure(f"the report's rows are {kinds}")
+    if kinds.index(HUMIDITY_IN_ERROR) < len(kinds) - kinds[::-1].index(FULL):
+        raise JourneyFailure("the report mixes rows of the error with those before it")
+    times = [r[0] for r in got]
+    if times != sorted(times):
+        raise JourneyFailure(f"the report's times go backwards: {times}")
+
+    # The binary file holds the same ticks: every record whole, the values
+    # those of the report's row of the same second.
+    dump = subprocess.run([str(d.build / "qmg-dump"), "--csv", str(binary)],
+                          capture_output=True, text=True, timeout=30)
+    if dump.returncode != 0:
+        raise JourneyFailure(f"qmg-dump finds the binary file damaged: {dump.stderr.strip()}")
+    records = binary_rows(dump.stdout)
+    expected = [tuple(v if v != "???" else "" for v in values) for _, *values in got]
+    if [values for _, *values in records] != [list(v) for v in expected]:
+        raise JourneyFailure(f"the binary file says {records[:4]}…, the report {got[:4]}…")
+    # Each file reads the clock for itself: the same tick, or the next second.
+    for (row_time, *_), (record_time, *_) in zip(got, records):
+        if not 0 <= seconds(record_time) - seconds(row_time) <= 1:
+            raise JourneyFailure(f"a row of {row_time} has its record at {record_time}")
+    print(f"journey recording: {len(got)} rows and records read back")
+
+
+def report_rows(path):
+    """(time, temperature, humidity, pressure) of each data row; fails on
+    anything that is not a whole, well-formed line."""
+    raw = path.read_bytes()
+    if not raw.endswith(b"\r\n"):
+        raise JourneyFailure("the report ends in the middle of a line")
+    lines = raw.decode("cp1250").split("\r\n")[:-1]
+    header = "Data i Godzina;Temperatura °C;Wilgotność %;Ciśnienie hPa"
+    if not lines or lines[0] != header:
+        raise JourneyFailure(f"the report starts with {lines[:1]}, not the header")
+    rows = []
+    for line in lines[1:]:
+        fields = line.split(";")
+        if len(fields) != 4 or not re.fullmatch(r"\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d", fields[0]):
+            raise JourneyFailure(f"a broken report line: {line!r}")
+        rows.append(tuple(fields))
+    return rows
+
+
+def seconds(text):
+    return time.mktime(time.strptime(text, "%Y.%m.%d %H:%M:%S"))
+
+
+def binary_rows(csv_text):
+    """qmg-dump's CSV as (time, temperature, humidity, pressure), the time as
+    the report writes it and an absent quantity empty."""
+    out = []
+    for line in csv_text.splitlines()[1:]:
+        when, _serial, t, h, p = line.split(",")
+        out.append((when.replace("-", "."), t, h, p))
+    return out
+
+
+JOURNEYS = {"start": journey_start, "menus": journey_menus, "link": journey_link,
+            "recording": journey_recording}
 
 
 # --- running ------------------------------------------------------------------
@@ -354,7 +462,7 @@ def run_as_nobody(name, build):
     staged = stage / "build"
     try:
         (staged / "journeys").mkdir(parents=True)
-        for tool in ("qm482", "qm482-sim", "qm482-dde"):
+        for tool in ("qm482", "qm482-sim", "qm482-dde", "qmg-dump"):
             shutil.copy2(build / tool, staged / tool)
         driver = stage / "driver"
         shutil.copytree(HERE, driver, ignore=shutil.ignore_patterns("__pycache__", "*.txt"))
