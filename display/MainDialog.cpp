@@ -4,6 +4,7 @@
 #include "device/PortEnumerator.h"
 #include "device/SerialPort.h"
 #include "display/MainLayout.h"
+#include "display/PanelStyles.h"
 #include "display/StatusLine.h"
 #include "display/ValuePanel.h"
 #include "platform/DialogBuilder.h"
@@ -124,6 +125,7 @@ MainDialog::MainDialog(QWidget* parent)
     readouts_[0] = std::make_unique<PanelReadout>(*temperature_);
     readouts_[1] = std::make_unique<PanelReadout>(*humidity_);
     readouts_[2] = std::make_unique<PanelReadout>(*pressure_);
+    styles_ = std::make_unique<PanelStyles>(this, *temperature_, *humidity_, *pressure_);
 
     link_.SetReaction([this](bool good, bool changed) { OnLinkUpdate(good, changed); });
     qApp->installEventFilter(this);
@@ -152,8 +154,8 @@ void MainDialog::OnInitDialog()
     setWindowIcon(DialogBuilder::Image(resources::ids::kIcon));
 
     // Commands whose windows are not part of this program yet stay visibly off.
-    for (int id : { ID_RUN_PLOTAN, ID_COLOURS, ID_FONTS, ID_RECORDING, ID_MORE_SETTINGS, ID_HELP,
-             ID_PROMOTION, ID_ABOUT }) {
+    for (int id :
+        { ID_RUN_PLOTAN, ID_RECORDING, ID_MORE_SETTINGS, ID_HELP, ID_PROMOTION, ID_ABOUT }) {
         if (QAction* a = actions_.value(id))
             a->setEnabled(false);
     }
@@ -464,6 +466,10 @@ void MainDialog::OnCommand(int id)
         break;
     case ID_SERIAL_PORT:
         RunPortDialog();
+        break;
+    case ID_COLOURS:
+    case ID_FONTS:
+        styles_->OnCommand(id);
         break;
     default:
         break;

@@ -14,6 +14,7 @@
 class QAction;
 class QLineEdit;
 class QMenuBar;
+class PanelStyles;
 class SerialByteBridge;
 class SerialPort;
 class TerminationSignals;
@@ -120,6 +121,7 @@ private:
     DdeServer dde_;
     class PanelReadout;
     std::unique_ptr<PanelReadout> readouts_[3];
+    std::unique_ptr<PanelStyles> styles_;
     // Declared before the port: the port must go first.
     std::unique_ptr<SerialByteBridge> bridge_;
     std::unique_ptr<SerialPort> port_;
