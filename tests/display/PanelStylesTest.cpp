@@ -116,59 +116,46 @@ protected:
 
 } // namespace
 
-TEST_F(StyledPanels, CancelledColourChooserLeavesPanelAndSwatchButRepaints)
-{
-    choosers.colours = { ScriptedChoosers::kCancel };
-    const unsigned background = temperature.backgroundColour();
-    whenOpen<ColoursDialog>(&owner, [&](ColoursDialog& d) {
-        ColourSwatch* swatch = d.swatch(ColoursDialog::IDC_TEMPERATURE_BACKGROUND);
-        EXPECT_EQ(swatch->colour(), background);
-        EXPECT_EQ(d.swatch(ColoursDialog::IDC_HUMIDITY_BACKGROUND)->colour(), 16767672u);
-        EXPECT_EQ(d.swatch(ColoursDialog::IDC_PRESSURE_TEXT)->colour(), 4727808u);
-        EXPECT_EQ(swatch->accessibleName(), QStringLiteral("Tło: Temperatura"));
-        const int paints = temperature.paintCount();
-        swatch->click();
-        EXPECT_EQ(choosers.asked, 1);
-        EXPECT_EQ(temperature.backgroundColour(), background);
-        EXPECT_EQ(swatch->colour(), background);
-        EXPECT_EQ(temperature.paintCount(), paints + 1) << "the panel was not repainted";
-        click(d, 1);
-    });
-    EXPECT_TRUE(styles.OnCommand(PanelStyles::ID_COLOURS));
-    EXPECT_EQ(temperature.backgroundColour(), background);
-}
-
 TEST_F(StyledPanels, ChosenColoursShowAtOnceAnulujPutsThemBackOkKeepsThem)
 {
+    const unsigned temperatureBackground = temperature.backgroundColour();
     const QRgb humidityBefore = pixel(humidity);
     const unsigned pressureText = pressure.textColour();
     int paints = 0;
     for (int ending : { 2, 1 }) {
-        choosers.colours = { 255, 65280 };
+        choosers.colours = { ScriptedChoosers::kCancel, 255, 65280 };
         whenOpen<ColoursDialog>(&owner, [&](ColoursDialog& d) {
-            ColourSwatch* background = d.swatch(ColoursDialog::IDC_HUMIDITY_BACKGROUND);
-            background->click();
+            // A cancelled chooser changes nothing but still repaints the panel.
+            ColourSwatch* swatch = d.swatch(ColoursDialog::IDC_TEMPERATURE_BACKGROUND);
+            EXPECT_EQ(swatch->accessibleName(), QStringLiteral("Tło: Temperatura"));
+            EXPECT_EQ(d.swatch(ColoursDialog::IDC_PRESSURE_TEXT)->colour(), pressure.textColour());
+            paints = temperature.paintCount();
+            swatch->click();
+            EXPECT_EQ(temperature.paintCount(), paints + 1) << "the panel was not repainted";
+            EXPECT_EQ(temperature.backgroundColour(), temperatureBackground);
+            EXPECT_EQ(swatch->colour(), temperatureBackground);
+
+            swatch = d.swatch(ColoursDialog::IDC_HUMIDITY_BACKGROUND);
+            swatch->click();
             EXPECT_EQ(humidity.backgroundColour(), 255u);
-            EXPECT_EQ(background->colour(), 255u);
-            EXPECT_EQ(background->grab().toImage().pixel(3, 3), qRgb(255, 0, 0));
+            EXPECT_EQ(swatch->grab().toImage().pixel(3, 3), qRgb(255, 0, 0));
             EXPECT_EQ(pixel(humidity), qRgb(255, 0, 0)) << "the panel does not show it yet";
             d.swatch(ColoursDialog::IDC_PRESSURE_TEXT)->click();
             EXPECT_EQ(pressure.textColour(), 65280u);
             paints = humidity.paintCount();
             click(d, ending);
         });
-        styles.OnCommand(PanelStyles::ID_COLOURS);
+        EXPECT_TRUE(styles.OnCommand(PanelStyles::ID_COLOURS));
         if (ending == 2) {
             EXPECT_EQ(humidity.backgroundColour(), 16767672u);
             EXPECT_EQ(pressure.textColour(), pressureText);
             EXPECT_GT(humidity.paintCount(), paints) << "the restored colour is not shown";
             EXPECT_EQ(pixel(humidity), humidityBefore);
-        } else {
-            EXPECT_EQ(humidity.backgroundColour(), 255u);
-            EXPECT_EQ(pressure.textColour(), 65280u);
         }
     }
-    EXPECT_EQ(choosers.asked, 4);
+    EXPECT_EQ(humidity.backgroundColour(), 255u) << "OK did not keep the colours";
+    EXPECT_EQ(pressure.textColour(), 65280u);
+    EXPECT_EQ(choosers.asked, 6);
 }
 
 TEST_F(StyledPanels, ChosenFontShowsInPreviewAnulujRestoresTheWholeDescription)
