@@ -4,6 +4,7 @@
 #include "device/PortEnumerator.h"
 #include "device/SerialPort.h"
 #include "display/MainLayout.h"
+#include "display/PanelStyles.h"
 #include "display/StatusLine.h"
 #include "display/ValuePanel.h"
 #include "platform/DialogBuilder.h"
@@ -160,6 +161,7 @@ MainDialog::MainDialog(QWidget* parent)
     readouts_[2] = std::make_unique<PanelReadout>(*pressure_);
     recordingLink_ = std::make_unique<RecordingLink>(*this);
     recordingControl_ = std::make_unique<RecordingControl>(recording, *recordingLink_);
+    styles_ = std::make_unique<PanelStyles>(this, *temperature_, *humidity_, *pressure_);
 
     link_.SetReaction([this](bool good, bool changed) { OnLinkUpdate(good, changed); });
     qApp->installEventFilter(this);
@@ -189,8 +191,8 @@ void MainDialog::OnInitDialog()
 
     // Commands whose windows are not part of this program yet stay visibly
     // off; recording's waits for the start of recording, 10 s from now.
-    for (int id : { ID_RUN_PLOTAN, ID_COLOURS, ID_FONTS, ID_RECORDING, ID_MORE_SETTINGS, ID_HELP,
-             ID_PROMOTION, ID_ABOUT }) {
+    for (int id :
+        { ID_RUN_PLOTAN, ID_RECORDING, ID_MORE_SETTINGS, ID_HELP, ID_PROMOTION, ID_ABOUT }) {
         if (QAction* a = actions_.value(id))
             a->setEnabled(false);
     }
@@ -503,6 +505,10 @@ void MainDialog::OnCommand(int id)
         break;
     case ID_RECORDING:
         recordingControl_->OnRecordingSettings();
+        break;
+    case ID_COLOURS:
+    case ID_FONTS:
+        styles_->OnCommand(id);
         break;
     default:
         break;

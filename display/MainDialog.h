@@ -15,6 +15,7 @@ class QAction;
 class QLineEdit;
 class QMenuBar;
 class RecordingControl;
+class PanelStyles;
 class SerialByteBridge;
 class SerialPort;
 class TerminationSignals;
@@ -125,6 +126,7 @@ private:
     class RecordingLink;
     std::unique_ptr<RecordingLink> recordingLink_;
     std::unique_ptr<RecordingControl> recordingControl_;
+    std::unique_ptr<PanelStyles> styles_;
     // Declared before the port: the port must go first.
     std::unique_ptr<SerialByteBridge> bridge_;
     std::unique_ptr<SerialPort> port_;

@@ -24,6 +24,9 @@ inline constexpr unsigned kReadOnly = 1u << 1;
 inline constexpr unsigned kAutoHScroll = 1u << 2;
 inline constexpr unsigned kTabStop = 1u << 3;
 inline constexpr unsigned kVScroll = 1u << 4;
+// A static control that reports clicks: its dialog puts a clickable control there.
+inline constexpr unsigned kNotify = 1u << 5;
+inline constexpr unsigned kCentreVertical = 1u << 6;
 } // namespace style
 
 struct ControlTemplate {
@@ -70,6 +73,8 @@ inline constexpr int kMainMenu = 130;
 inline constexpr int kAboutString = 101;
 inline constexpr int kIcon = 128;
 inline constexpr int kWaitBitmap = 310;
+inline constexpr int kColoursDialog = 136;
+inline constexpr int kFontsDialog = 137;
 } // namespace ids
 
 } // namespace resources

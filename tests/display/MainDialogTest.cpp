@@ -354,7 +354,7 @@ TEST_F(ShownWindow, KeysTopmostAndResizingLeaveTheWindowRunning)
             EXPECT_EQ(dialog.layoutCount(), layouts + 1);
 
             // Commands whose windows do not exist yet are visibly off.
-            EXPECT_FALSE(dialog.menuAction(MainDialog::ID_COLOURS)->isEnabled());
+            EXPECT_FALSE(dialog.menuAction(MainDialog::ID_ABOUT)->isEnabled());
             EXPECT_TRUE(dialog.menuAction(MainDialog::ID_SERIAL_PORT)->isEnabled());
             // Only the window's own end may end its modal run.
             QTimer::singleShot(100, &dialog, [&] {

@@ -170,6 +170,9 @@ class Desktop:
             self.sim.wait(timeout=10)
             self.groups.remove(self.sim.pid)
             self.sim = None
+            # A killed simulator leaves its link behind, and pty numbers are
+            # reused: the link would soon lead to another journey's meter.
+            (self.ports / "COM7").unlink(missing_ok=True)
 
     def install_program(self, ini_text):
         shutil.copy2(self.build / "qm482", self.app_dir / "qm482")

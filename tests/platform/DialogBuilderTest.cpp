@@ -54,7 +54,8 @@ TEST(DialogBuilder, TemplateControlsExistWithIdsTextsAndDialogUnitGeometry)
 TEST(DialogBuilder, ControlsOfEveryTemplateLieInsideAndApart)
 {
     for (int id :
-        { resources::ids::kMainDialog, resources::ids::kPortDialog, resources::ids::kWaitDialog }) {
+        { resources::ids::kMainDialog, resources::ids::kPortDialog, resources::ids::kWaitDialog,
+            resources::ids::kColoursDialog, resources::ids::kFontsDialog }) {
         QDialog dialog;
         ASSERT_TRUE(DialogBuilder::Build(&dialog, id));
         std::vector<QWidget*> controls;
@@ -65,6 +66,12 @@ TEST(DialogBuilder, ControlsOfEveryTemplateLieInsideAndApart)
         ASSERT_FALSE(controls.empty()) << id;
         for (std::size_t i = 0; i < controls.size(); ++i) {
             const QRect a = controls[i]->geometry();
+            // A label's text must not be cut off by its own box.
+            if (auto* label = qobject_cast<QLabel*>(controls[i]);
+                label && !label->text().isEmpty()) {
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), a.width())
+                    << "template " << id << ": " << label->text().toStdString() << " is clipped";
+            }
             EXPECT_TRUE(dialog.rect().contains(a))
                 << "template " << id << " control " << DialogBuilder::ControlId(controls[i]);
             for (std::size_t j = i + 1; j < controls.size(); ++j) {
