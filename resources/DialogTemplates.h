@@ -16,6 +16,11 @@ enum class ControlKind {
     DefaultPushButton,
     Picture, // a bitmap resource, named in text ("wait")
     SunkenRule, // a thin sunken frame used as a horizontal rule
+    // Kinds of the recording dialog.
+    CheckBox, // checks itself when clicked
+    RadioButton, // checks itself, unchecks the others of its group
+    GroupBox, // a frame around other controls, with an optional title
+    TimePicker, // a time of day with spin arrows
 };
 
 namespace style {
@@ -24,6 +29,9 @@ inline constexpr unsigned kReadOnly = 1u << 1;
 inline constexpr unsigned kAutoHScroll = 1u << 2;
 inline constexpr unsigned kTabStop = 1u << 3;
 inline constexpr unsigned kVScroll = 1u << 4;
+// Styles of the recording dialog.
+inline constexpr unsigned kGroup = 1u << 5; // a radio button that starts a new group
+inline constexpr unsigned kMultiLine = 1u << 6; // an edit of several lines; Enter breaks a line
 } // namespace style
 
 struct ControlTemplate {
@@ -70,6 +78,8 @@ inline constexpr int kMainMenu = 130;
 inline constexpr int kAboutString = 101;
 inline constexpr int kIcon = 128;
 inline constexpr int kWaitBitmap = 310;
+// Recording.
+inline constexpr int kRecordingDialog = 131;
 } // namespace ids
 
 } // namespace resources
