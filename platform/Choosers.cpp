@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QFileDialog>
 #include <QFontDialog>
+#include <QRegularExpression>
 
 #include <array>
 
@@ -69,4 +71,42 @@ Choosers* Choosers::Install(Choosers* choosers)
     Choosers* previous = g_current;
     g_current = choosers != nullptr ? choosers : &g_modal;
     return previous;
+}
+
+bool Choosers::ChooseFile(QWidget* parent, FileChoice& choice, std::string& path)
+{
+    QFileDialog dialog(parent, QString::fromStdString(choice.title));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    QStringList names;
+    for (const auto& f : choice.filters) {
+        const QString description = QString::fromStdString(f.description);
+        const QString pattern = QString::fromStdString(f.pattern);
+        // The chooser takes its patterns from the parentheses.
+        names << (description.contains(pattern) ? description : description + " (" + pattern + ')');
+    }
+    dialog.setNameFilters(names);
+    // A name typed without an extension gets that of the selected filter,
+    // as the program itself adds it to one that comes back without.
+    const auto suffix = [&](int index) {
+        static const QRegularExpression single(QStringLiteral("^\\*\\.([^*?.;]+)$"));
+        if (index >= 0 && index < static_cast<int>(choice.filters.size())) {
+            const auto match = single.match(
+                QString::fromStdString(choice.filters[static_cast<std::size_t>(index)].pattern));
+            if (match.hasMatch())
+                return match.captured(1);
+        }
+        return QString::fromStdString(choice.defaultExtension);
+    };
+    if (choice.selectedFilter >= 0 && choice.selectedFilter < names.size())
+        dialog.selectNameFilter(names[choice.selectedFilter]);
+    dialog.setDefaultSuffix(suffix(choice.selectedFilter));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+        [&](const QString& name) { dialog.setDefaultSuffix(suffix(names.indexOf(name))); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    choice.selectedFilter = static_cast<int>(names.indexOf(dialog.selectedNameFilter()));
+    path = dialog.selectedFiles().constFirst().toStdString();
+    return true;
 }

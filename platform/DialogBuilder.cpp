@@ -1,16 +1,25 @@
 #include "platform/DialogBuilder.h"
 
 #include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTimeEdit>
 #include <QWidget>
+
+#include <algorithm>
+#include <vector>
 
 // At file scope: the macro declares the resource initialiser globally.
 static void initResources()
@@ -44,6 +53,23 @@ QWidget* defaultControl(const resources::ControlTemplate& c, QWidget* parent)
         return l;
     }
     case ControlKind::Edit: {
+        if ((c.style & resources::style::kMultiLine) != 0) {
+            // Enter breaks the line (the default button is not pressed),
+            // Tab leaves the control as in any other edit.
+            auto* e = new QPlainTextEdit(text(c.text), parent);
+            e->setTabChangesFocus(true);
+            e->setReadOnly((c.style & resources::style::kReadOnly) != 0);
+            e->setFrameShape(
+                (c.style & resources::style::kBorder) != 0 ? QFrame::StyledPanel : QFrame::NoFrame);
+            if ((c.style & resources::style::kAutoHScroll) != 0)
+                e->setLineWrapMode(QPlainTextEdit::NoWrap);
+            // Scrolls with the caret; scroll bars only when the template asks.
+            e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            e->setVerticalScrollBarPolicy((c.style & resources::style::kVScroll) != 0
+                    ? Qt::ScrollBarAsNeeded
+                    : Qt::ScrollBarAlwaysOff);
+            return e;
+        }
         auto* e = new QLineEdit(text(c.text), parent);
         e->setReadOnly((c.style & resources::style::kReadOnly) != 0);
         e->setFrame((c.style & resources::style::kBorder) != 0);
@@ -67,6 +93,20 @@ QWidget* defaultControl(const resources::ControlTemplate& c, QWidget* parent)
             l->setPixmap(DialogBuilder::Image(resources::ids::kWaitBitmap));
         return l;
     }
+    case ControlKind::CheckBox:
+        return new QCheckBox(text(c.text), parent);
+    case ControlKind::RadioButton:
+        return new QRadioButton(text(c.text), parent); // grouped by Build
+    case ControlKind::GroupBox:
+        return new QGroupBox(text(c.text), parent);
+    case ControlKind::TimePicker: {
+        auto* t = new QTimeEdit(parent);
+        t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+        t->setTimeRange(QTime(0, 0, 0), QTime(23, 59, 59));
+        // Each field runs round on its own, as in a time picker.
+        t->setWrapping(true);
+        return t;
+    }
     case ControlKind::SunkenRule: {
         auto* f = new QFrame(parent);
         f->setFrameShape(QFrame::HLine);
@@ -75,6 +115,45 @@ QWidget* defaultControl(const resources::ControlTemplate& c, QWidget* parent)
     }
     }
     return nullptr;
+}
+
+// Whether a control's text starts at its left edge and may run on to the right.
+bool growsRight(const QWidget* w)
+{
+    if (qobject_cast<const QCheckBox*>(w) != nullptr
+        || qobject_cast<const QRadioButton*>(w) != nullptr)
+        return true;
+    const auto* label = qobject_cast<const QLabel*>(w);
+    return label != nullptr && !label->text().isEmpty()
+        && (label->alignment() & Qt::AlignHorizontal_Mask) == Qt::AlignLeft;
+}
+
+// The fonts here are wider than the original platform's, and Qt draws a
+// check box or radio button wider too, which would cut the end of a long
+// text: such a control grows to the right as far as its text needs and the
+// free room allows.
+void growToFit(const QWidget* dialog, const std::vector<QWidget*>& controls)
+{
+    constexpr int kGap = 2;
+    for (QWidget* w : controls) {
+        if (!growsRight(w))
+            continue;
+        const QRect g = w->geometry();
+        const int wanted = w->sizeHint().width();
+        if (wanted <= g.width())
+            continue;
+        int limit = dialog->width() - kGap;
+        for (const QWidget* other : controls) {
+            const QRect r = other->geometry();
+            if (other == w)
+                continue;
+            if (qobject_cast<const QGroupBox*>(other) != nullptr && r.contains(g))
+                limit = std::min(limit, r.right() - kGap);
+            else if (r.left() > g.left() && r.top() <= g.bottom() && r.bottom() >= g.top())
+                limit = std::min(limit, r.left() - kGap);
+        }
+        w->resize(std::max(g.width(), std::min(wanted, limit - g.left())), g.height());
+    }
 }
 
 } // namespace
@@ -133,12 +212,25 @@ bool DialogBuilder::Build(QWidget* dialog, int id, const ControlFactory& factory
         frame->lower();
     }
 
+    // Radio buttons next to each other in template order are one group,
+    // unless one of them starts a new group.
+    QButtonGroup* radios = nullptr;
+    std::vector<QWidget*> built;
     for (const auto& c : tmpl->controls) {
         QWidget* w = factory ? factory(c, dialog) : nullptr;
         if (w == nullptr)
             w = defaultControl(c, dialog);
         if (w == nullptr)
             continue;
+        if (auto* radio = qobject_cast<QRadioButton*>(w)) {
+            if (radios == nullptr || (c.style & resources::style::kGroup) != 0)
+                radios = new QButtonGroup(dialog);
+            // The group, not the parent, makes them exclusive; none need be checked.
+            radio->setAutoExclusive(false);
+            radios->addButton(radio);
+        } else {
+            radios = nullptr;
+        }
         w->setProperty(kIdProperty, c.id);
         QRect geometry = ToPixels(font, c.x, c.y, c.width, c.height);
         if (auto* box = qobject_cast<QComboBox*>(w);
@@ -151,6 +243,7 @@ bool DialogBuilder::Build(QWidget* dialog, int id, const ControlFactory& factory
             geometry.setHeight(line);
         }
         w->setGeometry(geometry);
+        built.push_back(w);
         w->setFocusPolicy((c.style & resources::style::kTabStop) != 0
                     || c.kind == resources::ControlKind::ComboDropList
                     || c.kind == resources::ControlKind::PushButton
@@ -158,6 +251,7 @@ bool DialogBuilder::Build(QWidget* dialog, int id, const ControlFactory& factory
                 ? Qt::StrongFocus
                 : w->focusPolicy());
     }
+    growToFit(dialog, built);
     return true;
 }
 

@@ -16,6 +16,11 @@ enum class ControlKind {
     DefaultPushButton,
     Picture, // a bitmap resource, named in text ("wait")
     SunkenRule, // a thin sunken frame used as a horizontal rule
+    // Kinds of the recording dialog.
+    CheckBox, // checks itself when clicked
+    RadioButton, // checks itself, unchecks the others of its group
+    GroupBox, // a frame around other controls, with an optional title
+    TimePicker, // a time of day with spin arrows
 };
 
 namespace style {
@@ -27,6 +32,9 @@ inline constexpr unsigned kVScroll = 1u << 4;
 // A static control that reports clicks: its dialog puts a clickable control there.
 inline constexpr unsigned kNotify = 1u << 5;
 inline constexpr unsigned kCentreVertical = 1u << 6;
+// Styles of the recording dialog.
+inline constexpr unsigned kGroup = 1u << 7; // a radio button that starts a new group
+inline constexpr unsigned kMultiLine = 1u << 8; // an edit of several lines; Enter breaks a line
 } // namespace style
 
 struct ControlTemplate {
@@ -75,6 +83,8 @@ inline constexpr int kIcon = 128;
 inline constexpr int kWaitBitmap = 310;
 inline constexpr int kColoursDialog = 136;
 inline constexpr int kFontsDialog = 137;
+// Recording.
+inline constexpr int kRecordingDialog = 131;
 } // namespace ids
 
 } // namespace resources
