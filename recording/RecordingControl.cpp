@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 #include "platform/WindowTimers.h"
 #include "recording/BinaryRecord.h"
+#include "recording/RecordingDialog.h"
 #include "recording/RecordingFile.h"
 #include "recording/ReportFormat.h"
 #include "resources/RecordingTexts.h"
@@ -27,6 +28,14 @@ RecordingControl::RecordingControl(RecordingState& state, RecordingHost& host)
     : state_(state)
     , host_(host)
     , clock_(&RecordingControl::LocalNow)
+    , dialog_([](QWidget* parent, RecordingSettings& settings, std::string& comment) {
+        RecordingDialog dialog(settings, comment, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        settings = dialog.settings();
+        comment = dialog.comment();
+        return true;
+    })
 {
     report_.unavailableText = texts::recording::kReportUnavailable;
     binary_.unavailableText = texts::recording::kBinaryUnavailable;
@@ -266,11 +275,18 @@ std::unique_ptr<RecordingFile> RecordingControl::OpenConfirmed(
     }
     // While the question is open the file is not the channel's: that kind's
     // ticks are skipped, the other kind records on.
-    appended = existed
-        && ShowMessage(host_.Window(), utf8(existsText), MessageBox::Icon::Question,
-               MessageBox::Buttons::YesNo)
-            == MessageBox::Result::Yes;
-    if (existed && !appended && !file->Truncate(error)) {
+    MessageBox::Result answer = MessageBox::Result::Yes;
+    if (existed) {
+        answer = ShowMessage(host_.Window(), utf8(existsText), MessageBox::Icon::Question,
+            MessageBox::Buttons::YesNo);
+    }
+    if (answer != MessageBox::Result::Yes && answer != MessageBox::Result::No) {
+        // Not answered (the program is being closed): the file is left as it is.
+        again = false;
+        return nullptr;
+    }
+    appended = existed && answer == MessageBox::Result::Yes;
+    if (answer == MessageBox::Result::No && !file->Truncate(error)) {
         // The user asked for an empty file: none rather than the old content.
         ShowWriteFailure(channel, name, error);
         again = false;

@@ -5,7 +5,7 @@
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   xvfb xauth fonts-liberation fonts-dejavu-core
   dbus
   clang libclang-rt-14-dev clang-tidy clang-format

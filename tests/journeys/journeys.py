@@ -500,7 +500,7 @@ def journey_styles(j):
     chooser = wait_for("the font chooser opens", lambda: next(
         (w for n, w in s.windows().items() if n not in ("QM482", "Czcionki")), None), timeout=10)
     j.shot("font-chooser")
-    s.click(s.find(chooser, "push button", "Cancel"))
+    s.click(s.find(chooser, "push button", "Anuluj"))
     wait_for("the font chooser closes", lambda: chooser.name not in s.windows(), timeout=5)
     s.click(s.find(fonts, "push button", "Anuluj"))
     wait_for("'Czcionki' closes", lambda: "Czcionki" not in s.windows(), timeout=5)

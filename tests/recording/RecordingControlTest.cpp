@@ -46,6 +46,9 @@ protected:
         window.readings.temperature = { 21.5, true };
         window.readings.pressure = { 1013.2, true };
         control.SetClock([this] { return now; });
+        // No person to answer the settings dialog: it is cancelled unless a
+        // test says otherwise.
+        control.SetSettingsDialog([](QWidget*, RecordingSettings&, std::string&) { return false; });
     }
 
     // What the formats make of the current readings at `now`.
@@ -262,4 +265,17 @@ TEST_F(Recording, TheSettingsCommandReopensExactlyWhatTheChangeAsksFor)
     EXPECT_EQ(files(), std::make_pair(report, binary));
     EXPECT_FALSE(control.binaryOpen());
     EXPECT_TRUE(window.timers.IsRunning(RecordingState::TIMER_RECORD));
+}
+
+TEST_F(Recording, AQuestionLeftUnansweredLeavesTheFileAsItWas)
+{
+    // The program is closed while it asks whether to append or empty.
+    WriteFile(state.settings.reportFileName, "a day of rows\r\n");
+    state.settings.binaryEnabled = 0;
+    control.SetSettingsDialog([](QWidget*, RecordingSettings&, std::string&) { return true; });
+    boxes.answers = { MessageBox::Result::Cancelled };
+    control.OnRecordingSettings();
+    EXPECT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(ReadFile(state.settings.reportFileName), "a day of rows\r\n");
+    EXPECT_FALSE(control.reportOpen());
 }
