@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QRegularExpression>
@@ -79,6 +80,8 @@ bool Choosers::ChooseFile(QWidget* parent, FileChoice& choice, std::string& path
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDirectory(
+        choice.folder.empty() ? QDir::homePath() : QString::fromStdString(choice.folder));
     QStringList names;
     for (const auto& f : choice.filters) {
         const QString description = QString::fromStdString(f.description);

@@ -21,6 +21,9 @@ struct FileChoice {
     std::string defaultExtension;
     // In: the filter selected at first; out: the one selected on OK.
     int selectedFilter = 0;
+    // Where the chooser starts: the folder of the file in use; empty for
+    // the user's home folder.
+    std::string folder;
 };
 
 // The colour, font and file choosers: one service each, so tests answer

@@ -12,6 +12,9 @@
 #include <QPlainTextEdit>
 #include <QTimeEdit>
 
+#include <filesystem>
+#include <initializer_list>
+
 namespace rules = recording_dialog;
 namespace text = texts::recording_dialog;
 
@@ -29,6 +32,18 @@ int flag(const QAbstractButton* box)
 
 // The chosen path, with the selected filter's extension when it has none;
 // false when the user cancelled.
+// The folder of the first of these files that has one on the disk.
+std::string folderOf(std::initializer_list<std::string> files)
+{
+    std::error_code ec;
+    for (const std::string& f : files) {
+        const std::filesystem::path folder = std::filesystem::path(f).parent_path();
+        if (!f.empty() && std::filesystem::is_directory(folder, ec))
+            return folder.string();
+    }
+    return {};
+}
+
 bool chooseFile(QWidget* parent, FileChoice choice, std::string& path)
 {
     std::string chosen;
@@ -184,7 +199,8 @@ void RecordingDialog::OnChooseReport()
             { text::kReportChooserTitle,
                 { { text::kTextFilter, text::kTextPattern },
                     { text::kCsvFilter, text::kCsvPattern } },
-                text::kReportExtension, 0 },
+                text::kReportExtension, 0,
+                folderOf({ reportName_->text().toStdString(), settings_.binaryFileName }) },
             path))
         return;
     settings_.reportFileName = path;
@@ -196,7 +212,8 @@ void RecordingDialog::OnChooseBinary()
     std::string path;
     if (!chooseFile(this,
             { text::kBinaryChooserTitle, { { text::kBinaryFilter, text::kBinaryPattern } },
-                text::kBinaryExtension, 0 },
+                text::kBinaryExtension, 0,
+                folderOf({ binaryName_->text().toStdString(), settings_.reportFileName }) },
             path))
         return;
     settings_.binaryFileName = path;

@@ -421,23 +421,123 @@ def journey_recording(j):
     print(f"journey recording: {len(got)} rows and records read back")
 
 
-def report_rows(path):
+def report_rows(path, comment=()):
     """(time, temperature, humidity, pressure) of each data row; fails on
-    anything that is not a whole, well-formed line."""
+    anything that is not a whole, well-formed line, or on a file that does
+    not start with the comment lines and the header."""
     raw = path.read_bytes()
     if not raw.endswith(b"\r\n"):
         raise JourneyFailure("the report ends in the middle of a line")
     lines = raw.decode("cp1250").split("\r\n")[:-1]
     header = "Data i Godzina;Temperatura °C;Wilgotność %;Ciśnienie hPa"
-    if not lines or lines[0] != header:
-        raise JourneyFailure(f"the report starts with {lines[:1]}, not the header")
+    start = [*comment, header]
+    if lines[:len(start)] != start:
+        raise JourneyFailure(f"the report starts with {lines[:len(start)]}, not {start}")
     rows = []
-    for line in lines[1:]:
+    for line in lines[len(start):]:
         fields = line.split(";")
         if len(fields) != 4 or not re.fullmatch(r"\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d", fields[0]):
             raise JourneyFailure(f"a broken report line: {line!r}")
         rows.append(tuple(fields))
     return rows
+
+
+def journey_recording_setup(j):
+    """Recording set up from the menu: the dialog, the file choosers, the
+    question about a file that exists, and both files read back."""
+    import pyatspi
+    from screen import text_of
+    d, s = j.d, j.s
+    data = d.tmp / "pomiary"
+    data.mkdir()
+    (data / "hala.csv").write_bytes(b"stare dane\r\n")
+    d.start_sim()
+    d.install_program(ini_text() + "[LOG]\r\nFILE_INTERVAL=1\r\n")
+    d.start_program()
+    j.wait_main("start")
+    j.expect_readings("start")
+    _, item = s.menu_item("Ustawienia", "Rejestracja do pliku")
+    wait_for("'Rejestracja do pliku' is enabled 10 s after the start",
+             lambda: pyatspi.STATE_ENABLED in item.getState().getStates(), timeout=16)
+    s.command("Ustawienia", "Rejestracja do pliku")
+    dialog = s.window("Rejestracja do pliku")
+    j.shot("dialog-nothing")
+
+    def box(name):
+        found = s.find(dialog, "check box", name)
+        if found is None:
+            j.fail(f"no '{name}' in the recording dialog")
+        return found
+
+    def choose_file(button, title, typed, filter_down=0):
+        s.click(button)
+        chooser = s.window(title)
+        j.shot(title.replace(" ", "_"))
+        if filter_down:
+            s.click(s.find(chooser, "combo box", pred=lambda a: "(*." in a.name))
+            for _ in range(filter_down):
+                d.key("Down")
+            d.key("Return")
+        s.click(s.find(chooser, "text", "Nazwa pliku:"))
+        d.xdotool("type", "--delay", "20", typed)
+        d.key("Return")
+        wait_for(f"'{title}' closes", lambda: title not in s.windows(), timeout=5)
+
+    names = sorted(s.find_all(dialog, "text"), key=lambda a: a.queryComponent().getExtents(
+        pyatspi.DESKTOP_COORDS).y)
+    report_name, comment, binary_name = names[0], names[1], names[2]
+    dots = [a for a in s.find_all(dialog, "push button") if a.name == "..."]
+    s.click(box("Rejestruj wyniki pomiarów"))
+    j.shot("dialog-report")
+    # No extension typed: the chosen kind of file gives it.
+    choose_file(dots[0], "Wybierz plik raportu", str(data / "hala"), filter_down=1)
+    if text_of(report_name) != str(data / "hala.csv"):
+        j.fail(f"the report chooser gave {text_of(report_name)!r}")
+    s.click(box("Średnik"))
+    s.click(box("Dodaj komentarz przy rozpoczęciu rejestracji:"))
+    s.click(comment)
+    d.xdotool("type", "--delay", "20", "Hala 2 próba")
+    s.click(box("Dodaj numer seryjny urządzenia do komentarza"))
+    j.shot("dialog-comment")
+    s.click(box("Rejestruj do pliku binarnego (używany przez program Plotan)"))
+    choose_file(dots[1], "Wybierz plik binarny", str(data / "hala"))
+    if text_of(binary_name) != str(data / "hala.qmg"):
+        j.fail(f"the binary file chooser gave {text_of(binary_name)!r}")
+    j.shot("dialog-everything")
+    s.click(s.find(dialog, "push button", "OK"))
+
+    question = wait_for("the question about the existing report", lambda: next(
+        (w for n, w in s.windows().items() if n == "qm482"), None), timeout=10)
+    shown = " ".join(text_of(a) or a.name for a in s.find_all(question, "label"))
+    if "Plik rejestracji pomiarów już istnieje." not in shown:
+        j.fail(f"the program asks {shown!r}")
+    j.shot("question")
+    s.click(s.find(question, "push button", "Nie"))
+    try:
+        wait_for("recording", lambda: s.status() == STATUS_OK + RECORDING, timeout=5)
+    except JourneyFailure:
+        j.fail(f"after OK the status line says {s.status()!r}")
+    report = data / "hala.csv"
+    comment_lines = ("Hala 2 próba", f"QM-482 nr {SERIAL}")
+    wait_for("three rows", lambda: len(report_rows(report, comment_lines)) >= 3, timeout=10)
+    j.close_by_menu()
+
+    rows = report_rows(report, comment_lines)  # "Nie": the old content is gone
+    if any(row[1:] != FULL for row in rows):
+        raise JourneyFailure(f"the report's rows are {rows}")
+    dump = subprocess.run([str(d.build / "qmg-dump"), "--csv", str(data / "hala.qmg")],
+                          capture_output=True, text=True, timeout=30)
+    records = binary_rows(dump.stdout)
+    if dump.returncode != 0 or len(records) != len(rows):
+        raise JourneyFailure(f"{len(rows)} report rows, but the binary file gives "
+                             f"{len(records)} records ({dump.stderr.strip()})")
+    saved = ini_values(d.ini)
+    expected = {"FILE_LOG": "1", "FILE_LOG_BIN": "1", "FILE_SEP_FORMAT": "2",
+                "FILE_CHECK_COMMENT": "1", "FILE_CHECK_COMMENT_SN": "1",
+                "FILE_NAME": str(report), "FILE_NAME_BIN": str(data / "hala.qmg")}
+    wrong = {k: saved.get(k) for k, v in expected.items() if saved.get(k) != v}
+    if wrong:
+        raise JourneyFailure(f"the settings file says {wrong}")
 
 
 def seconds(text):
@@ -542,7 +642,8 @@ def choose_colour(j, swatch):
 
 
 JOURNEYS = {"start": journey_start, "menus": journey_menus, "link": journey_link,
-            "recording": journey_recording, "styles": journey_styles}
+            "recording": journey_recording, "recording_setup": journey_recording_setup,
+            "styles": journey_styles}
 
 
 # --- running ------------------------------------------------------------------
