@@ -7,6 +7,7 @@
 #include "display/PanelStyles.h"
 #include "display/StatusLine.h"
 #include "display/ValuePanel.h"
+#include "extras/AuxiliaryWindows.h"
 #include "platform/DialogBuilder.h"
 #include "platform/MessageBox.h"
 #include "platform/SerialByteBridge.h"
@@ -162,6 +163,8 @@ MainDialog::MainDialog(QWidget* parent)
     recordingLink_ = std::make_unique<RecordingLink>(*this);
     recordingControl_ = std::make_unique<RecordingControl>(recording, *recordingLink_);
     styles_ = std::make_unique<PanelStyles>(this, *temperature_, *humidity_, *pressure_);
+    aux_ = std::make_unique<AuxiliaryWindows>(this, *timers_, showPromotionAtStart, promotionOpen_,
+        [this] { return recordingControl_->recordedFile(); });
 
     link_.SetReaction([this](bool good, bool changed) { OnLinkUpdate(good, changed); });
     qApp->installEventFilter(this);
@@ -189,10 +192,8 @@ void MainDialog::OnInitDialog()
     AddContextMenu();
     setWindowIcon(DialogBuilder::Image(resources::ids::kIcon));
 
-    // Commands whose windows are not part of this program yet stay visibly
-    // off; recording's waits for the start of recording, 10 s from now.
-    for (int id :
-        { ID_RUN_PLOTAN, ID_RECORDING, ID_MORE_SETTINGS, ID_HELP, ID_PROMOTION, ID_ABOUT }) {
+    // Recording's command waits for the start of recording, 10 s from now.
+    for (int id : { ID_RECORDING }) {
         if (QAction* a = actions_.value(id))
             a->setEnabled(false);
     }
@@ -229,6 +230,7 @@ void MainDialog::OnInitDialog()
 
     dde_.SetPanels(readouts_[0].get(), readouts_[1].get(), readouts_[2].get());
     timers_->SetTimer(RecordingState::TIMER_RECORD_START, 10000);
+    aux_->OnInitDialog();
 }
 
 void MainDialog::AddContextMenu()
@@ -242,7 +244,7 @@ void MainDialog::AddContextMenu()
     separator->setSeparator(true);
     auto* item = new QAction(QString::fromUtf8(about.data(), static_cast<int>(about.size())), this);
     item->setObjectName(QStringLiteral("about"));
-    item->setEnabled(false); // the about box comes with the auxiliary windows
+    connect(item, &QAction::triggered, this, [this] { OnCommand(IDM_ABOUTBOX); });
     addAction(separator);
     addAction(item);
     setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -487,6 +489,7 @@ void MainDialog::OnTimer(unsigned id)
         ReopenLostPort();
         break;
     default:
+        aux_->OnTimer(id);
         break;
     }
 }
@@ -511,6 +514,7 @@ void MainDialog::OnCommand(int id)
         styles_->OnCommand(id);
         break;
     default:
+        aux_->OnCommand(id);
         break;
     }
 }
@@ -545,5 +549,6 @@ void MainDialog::done(int result)
         savedRect = CurrentWindowRect();
     dde_.Stop();
     timers_->KillTimer(DeviceLink::TIMER_LINK_WATCHDOG);
+    aux_->OnClose();
     QDialog::done(result);
 }

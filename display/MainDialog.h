@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class AuxiliaryWindows;
 class QAction;
 class QLineEdit;
 class QMenuBar;
@@ -88,6 +89,7 @@ public:
     QAction* menuAction(int id) const { return actions_.value(id); }
     WindowTimers& timers() const { return *timers_; }
     RecordingControl& recordingControl() const { return *recordingControl_; }
+    AuxiliaryWindows& auxiliaryWindows() const { return *aux_; }
     int layoutCount() const { return layoutCount_; }
 
 protected:
@@ -127,6 +129,7 @@ private:
     std::unique_ptr<RecordingLink> recordingLink_;
     std::unique_ptr<RecordingControl> recordingControl_;
     std::unique_ptr<PanelStyles> styles_;
+    std::unique_ptr<AuxiliaryWindows> aux_;
     // Declared before the port: the port must go first.
     std::unique_ptr<SerialByteBridge> bridge_;
     std::unique_ptr<SerialPort> port_;

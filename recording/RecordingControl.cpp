@@ -294,3 +294,12 @@ std::unique_ptr<RecordingFile> RecordingControl::OpenConfirmed(
     }
     return file;
 }
+
+std::string RecordingControl::recordedFile() const
+{
+    if (binary_.file != nullptr)
+        return binary_.file->path();
+    if (report_.file != nullptr)
+        return report_.file->path();
+    return {};
+}

@@ -54,6 +54,9 @@ public:
 
     bool reportOpen() const { return report_.file != nullptr; }
     bool binaryOpen() const { return binary_.file != nullptr; }
+    // The binary file being recorded, else the report, else empty: what a
+    // chart viewer opens.
+    std::string recordedFile() const;
     // The timer period for an interval in seconds: at least 1 s, at most
     // what a timer can count.
     static unsigned PeriodMs(int intervalSeconds);

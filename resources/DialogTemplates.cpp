@@ -105,6 +105,40 @@ const std::map<int, DialogTemplate>& dialogs()
                     { 1, K::DefaultPushButton, "OK", 64, 269, 50, 14, kTabStop },
                     { 2, K::PushButton, "Anuluj", 161, 269, 50, 14, kTabStop },
                 } } },
+        // Auxiliary windows. The pictures are named in text: "icon", "logo".
+        { ids::kAboutDialog,
+            { ids::kAboutDialog, "O programie", 240, 110, "MS Sans Serif", 8, false, 0,
+                {
+                    { 65535, K::Picture, "icon", 20, 13, 20, 20 },
+                    { 65535, K::Static, "QM482 Wersja 3.07", 52, 13, 115, 8 },
+                    { 65535, K::Static, "Autor: zespół programistów Orlent", 52, 26, 119, 8 },
+                    { 1, K::DefaultPushButton, "OK", 173, 16, 50, 14, kTabStop },
+                    { 1112, K::Picture, "logo", 20, 46, 79, 53, kNotify },
+                    { 65535, K::Static,
+                        "Orlent Przyrządy Pomiarowe sp. z o.o.\nul. Przykładowa 12\n00-000 "
+                        "Miasteczko\ntel. (00) 000 00 00\nfax (00) 000 00 01",
+                        107, 48, 121, 40 },
+                    { 1113, K::Static, "email: biuro@orlent.example.com", 107, 90, 77, 8 },
+                } } },
+        { ids::kPromoDialog,
+            { ids::kPromoDialog, "Orlent - promocja Varda", 355, 290, "MS Sans Serif", 8, false, 0,
+                {
+                    { 1, K::DefaultPushButton, "Zamknij", 298, 269, 50, 14, kTabStop },
+                    { 1076, K::Edit, "", 2, 2, 351, 258, kMultiLine | kReadOnly | kVScroll },
+                    { 1130, K::Static, "Kliknij, aby uzyskać więcej informacji w internecie", 11,
+                        271, 245, 8 },
+                } } },
+        { ids::kExtraSettingsDialog,
+            { ids::kExtraSettingsDialog, "Ustawienia dodatkowe", 230, 70, "MS Sans Serif", 8, false,
+                0,
+                {
+                    { 1, K::DefaultPushButton, "OK", 47, 49, 50, 14, kTabStop },
+                    { 2, K::PushButton, "Anuluj", 132, 49, 50, 14, kTabStop },
+                    { 1131, K::CheckBox,
+                        "Nie pokazu informacji o oprogramowaniu Varda przy starcie", 15, 18, 208,
+                        10, kTabStop },
+                    { 65535, K::SunkenRule, "", 7, 41, 216, 1 },
+                } } },
     };
     return all;
 }

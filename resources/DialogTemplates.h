@@ -85,6 +85,11 @@ inline constexpr int kColoursDialog = 136;
 inline constexpr int kFontsDialog = 137;
 // Recording.
 inline constexpr int kRecordingDialog = 131;
+// Auxiliary windows.
+inline constexpr int kAboutDialog = 100;
+inline constexpr int kPromoDialog = 157;
+inline constexpr int kExtraSettingsDialog = 159;
+inline constexpr int kLogoBitmap = 148;
 } // namespace ids
 
 } // namespace resources

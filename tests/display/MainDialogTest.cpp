@@ -117,6 +117,8 @@ class ShownWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // The promotion window of the start is tested with the auxiliary windows.
+        dialog.showPromotionAtStart = 0;
         dialog.SetPortEnumerator([](unsigned& n, std::string& t) {
             n = 0;
             t.clear();
@@ -439,6 +441,7 @@ TEST(MainDialogEndToEnd, SimulatedMeterDrivesTheWindowAndComesBackAfterLoss)
 
     MainDialog dialog;
     dialog.portNumber = 9;
+    dialog.showPromotionAtStart = 0;
     bool sawReading = false;
     bool sawLoss = false;
     bool sawReturn = false;

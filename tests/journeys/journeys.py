@@ -35,7 +35,7 @@ RECT = {"WINDOW_LEFT": 120, "WINDOW_TOP": 90, "WINDOW_RIGHT": 720, "WINDOW_BOTTO
 
 
 def ini_text(**extra):
-    values = {"PORT_NR": 7, **RECT, "TOPMOST": 0, **extra}
+    values = {"PORT_NR": 7, **RECT, "TOPMOST": 0, "SHOW_ADV": 0, **extra}
     return "[GENERAL]\r\n" + "".join(f"{k}={v}\r\n" for k, v in values.items())
 
 

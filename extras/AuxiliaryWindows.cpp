@@ -1,0 +1,125 @@
+#include "extras/AuxiliaryWindows.h"
+
+#include "extras/AboutDialog.h"
+#include "extras/AuxiliaryTexts.h"
+#include "extras/ExtraSettingsDialog.h"
+#include "extras/HelpWindow.h"
+#include "extras/PromoDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/WindowTimers.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QShortcut>
+
+#ifndef QM482_DATA_DIR
+#define QM482_DATA_DIR ""
+#endif
+
+AuxiliaryWindows::AuxiliaryWindows(QWidget* window, WindowTimers& timers, int& showPromotionAtStart,
+    bool& promotionOpen, CompanionLauncher::RecordedFile recorded)
+    : window_(window)
+    , timers_(timers)
+    , showPromotionAtStart_(showPromotionAtStart)
+    , promotionOpen_(promotionOpen)
+    , launcher_(window, std::move(recorded))
+{
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), window);
+    QObject::connect(f1, &QShortcut::activated, window, [this] { OnCommand(ID_HELP_COMMAND); });
+}
+
+AuxiliaryWindows::~AuxiliaryWindows()
+{
+    OnClose();
+}
+
+void AuxiliaryWindows::OnInitDialog()
+{
+    if (showPromotionAtStart_ != 0)
+        timers_.SetTimer(TIMER_PROMOTION, 100);
+}
+
+bool AuxiliaryWindows::OnCommand(int id)
+{
+    switch (id) {
+    case ID_ABOUT:
+    case IDM_ABOUTBOX:
+        RunAbout();
+        return true;
+    case ID_PROMOTION:
+        RunPromotion();
+        return true;
+    case ID_MORE_SETTINGS:
+        RunExtraSettings();
+        return true;
+    case ID_RUN_PLOTAN:
+        launcher_.Run();
+        return true;
+    case ID_HELP:
+    case ID_HELP_COMMAND:
+        ShowHelp();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool AuxiliaryWindows::OnTimer(unsigned id)
+{
+    if (id != TIMER_PROMOTION)
+        return false;
+    timers_.KillTimer(id);
+    promotionOpen_ = true;
+    RunPromotion();
+    promotionOpen_ = false;
+    return true;
+}
+
+void AuxiliaryWindows::OnClose()
+{
+    if (help_ != nullptr)
+        help_->close();
+}
+
+void AuxiliaryWindows::RunAbout()
+{
+    AboutDialog dialog(window_);
+    dialog.exec();
+}
+
+void AuxiliaryWindows::RunPromotion()
+{
+    PromoDialog dialog(window_);
+    dialog.exec();
+}
+
+void AuxiliaryWindows::RunExtraSettings()
+{
+    ExtraSettingsDialog dialog(window_);
+    dialog.hideAtStart = showPromotionAtStart_ == 0 ? 1 : 0;
+    if (dialog.exec() == QDialog::Accepted)
+        showPromotionAtStart_ = dialog.hideAtStart == 0 ? 1 : 0;
+}
+
+QString AuxiliaryWindows::FindHelpPage() const
+{
+    if (!helpPage_.isEmpty())
+        return helpPage_;
+    const auto pages = HelpWindow::Candidates(
+        QCoreApplication::applicationFilePath(), QStringLiteral(QM482_DATA_DIR));
+    for (const QString& page : pages) {
+        if (QFileInfo(page).isFile())
+            return page;
+    }
+    return {};
+}
+
+void AuxiliaryWindows::ShowHelp()
+{
+    if (help_ == nullptr)
+        help_ = new HelpWindow(window_);
+    if (!help_->ShowPage(FindHelpPage())) {
+        help_->hide();
+        ShowMessage(window_, QString::fromUtf8(texts::aux::kHelpFailed));
+    }
+}

@@ -1,0 +1,249 @@
+#include "extras/HyperLink.h"
+#include "TempDir.h"
+#include "extras/LinkRules.h"
+#include "support/ScriptedMessageBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEnterEvent>
+#include <QImage>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QThread>
+#include <QUrl>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+namespace {
+
+// The environment a link opens in: a default handler that fails, a PATH
+// of the test's own and no $BROWSER; all put back afterwards.
+class OpeningWorld {
+public:
+    OpeningWorld()
+        : previousHandler_(HyperLink::SetDefaultHandler([this](const QUrl& url) {
+            asked.push_back(url.toString());
+            return handlerWorks;
+        }))
+    {
+        if (const char* p = std::getenv("PATH"))
+            path_ = p;
+        if (const char* b = std::getenv("BROWSER"))
+            browser_ = b;
+        ::setenv("PATH", bin.path().c_str(), 1);
+        ::unsetenv("BROWSER");
+        previousDir_ = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(cwd.path()));
+    }
+    ~OpeningWorld()
+    {
+        HyperLink::SetDefaultHandler(previousHandler_);
+        ::setenv("PATH", path_.c_str(), 1);
+        if (browser_)
+            ::setenv("BROWSER", browser_->c_str(), 1);
+        QDir::setCurrent(previousDir_);
+    }
+    OpeningWorld(const OpeningWorld&) = delete;
+    OpeningWorld& operator=(const OpeningWorld&) = delete;
+
+    // A browser that writes its argument count and arguments, one a line.
+    std::string AddRecordingBrowser(const std::string& name)
+    {
+        const std::string out = cwd / "args.txt";
+        const std::string script = bin / name;
+        WriteFile(script,
+            "#!/bin/sh\n{ echo \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" + out
+                + ".part' && /bin/mv '" + out + ".part' '" + out + "'\n");
+        ::chmod(script.c_str(), 0755);
+        return out;
+    }
+
+    TempDir bin;
+    TempDir cwd;
+    bool handlerWorks = false;
+    std::vector<QString> asked;
+    ScriptedMessageBox boxes;
+
+private:
+    HyperLink::DefaultHandler previousHandler_;
+    std::string path_;
+    std::optional<std::string> browser_;
+    QString previousDir_;
+};
+
+bool waitForFile(const std::string& path)
+{
+    for (int i = 0; i < 500 && !std::filesystem::exists(path); ++i)
+        QThread::msleep(10);
+    return std::filesystem::exists(path);
+}
+
+void click(QWidget* w)
+{
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton,
+        Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton,
+        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
+bool drawsIn(QWidget* w, const QColor& colour)
+{
+    const QImage image = w->grab().toImage();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixelColor(x, y).rgb() == colour.rgb())
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(HyperLinkAttach, EmptyTextShowsTheLinkAndNoLinkTakesTheText)
+{
+    QWidget dialog;
+    auto* empty = new QLabel(&dialog);
+    HyperLink withLink;
+    withLink.SetLink(QStringLiteral("https://www.example.org/"));
+    withLink.AttachToControl(empty);
+    EXPECT_EQ(empty->text(), QStringLiteral("https://www.example.org/"));
+    EXPECT_EQ(empty->toolTip(), QStringLiteral("https://www.example.org/"));
+    EXPECT_TRUE(empty->font().underline());
+    EXPECT_EQ(empty->cursor().shape(), Qt::PointingHandCursor);
+
+    auto* text = new QLabel(QStringLiteral("email: a@example.com"), &dialog);
+    HyperLink noLink;
+    noLink.AttachToControl(text);
+    EXPECT_EQ(noLink.link(), QStringLiteral("email: a@example.com"));
+    noLink.SetLink(QStringLiteral("mailto:a@example.com"));
+    EXPECT_EQ(text->text(), QStringLiteral("email: a@example.com")) << "the text stays";
+    EXPECT_EQ(text->toolTip(), QStringLiteral("mailto:a@example.com"));
+}
+
+TEST(HyperLinkAttach, CentredControlShrinksAroundItsCentreLeftAlignedKeepsItsLeftEdge)
+{
+    QWidget dialog;
+    auto* centred = new QLabel(QStringLiteral("ab"), &dialog);
+    centred->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    centred->setGeometry(20, 10, 301, 40);
+    auto* left = new QLabel(QStringLiteral("ab"), &dialog);
+    left->setGeometry(20, 60, 301, 40);
+    HyperLink a;
+    HyperLink b;
+    a.AttachToControl(centred);
+    b.AttachToControl(left);
+    const QRect c = centred->geometry();
+    EXPECT_LT(c.width(), 100);
+    EXPECT_LE(std::abs((c.left() + c.left() + c.width()) - (20 + 20 + 301)), 1)
+        << "centre moved: " << c.left() << "+" << c.width();
+    EXPECT_EQ(left->geometry().left(), 20);
+    EXPECT_EQ(left->geometry().width(), c.width());
+}
+
+TEST(HyperLinkHover, EnterShowsTheHoverColourAtOnceLeaveRestoresIt)
+{
+    QWidget dialog;
+    auto* label = new QLabel(QStringLiteral("Varda"), &dialog);
+    label->setGeometry(0, 0, 200, 30);
+    HyperLink link;
+    link.AttachToControl(label);
+    dialog.show();
+    const QColor hover = QApplication::palette().color(QPalette::Highlight);
+    ASSERT_NE(hover.rgb(), QColor(0, 0, 238).rgb());
+    EXPECT_TRUE(drawsIn(label, QColor(0, 0, 238)));
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), label->mapToGlobal(QPointF(5, 5)));
+    QApplication::sendEvent(label, &enter);
+    EXPECT_TRUE(link.hovering());
+    EXPECT_TRUE(drawsIn(label, hover));
+    EXPECT_FALSE(drawsIn(label, QColor(0, 0, 238)));
+
+    link.MarkVisited(true);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(label, &leave);
+    EXPECT_FALSE(link.hovering());
+    EXPECT_TRUE(drawsIn(label, QColor(85, 26, 139)));
+    EXPECT_FALSE(drawsIn(label, hover));
+}
+
+TEST(HyperLinkOpen, FailuresBeepAndNameTheReasonInTheBox)
+{
+    OpeningWorld world;
+    QWidget dialog;
+    auto* label = new QLabel(QStringLiteral("Varda"), &dialog);
+    HyperLink link;
+    link.AttachToControl(label);
+    link.SetLink(QStringLiteral("https://www.example.org/varda/"));
+
+    // No default handler and no browser command.
+    click(label);
+    ASSERT_EQ(world.asked.size(), 1U);
+    ASSERT_EQ(world.boxes.shown.size(), 1U);
+    EXPECT_EQ(world.boxes.shown[0].text,
+        QStringLiteral("Unable to open hyperlink:\n\nThere is no application associated\nwith the "
+                       "given filename extension."));
+    EXPECT_EQ(world.boxes.shown[0].icon, MessageBox::Icon::Exclamation);
+    EXPECT_FALSE(link.visited());
+
+    // $BROWSER names a file that may not be run, then one that is not there.
+    const std::string plain = world.bin / "not-a-program";
+    WriteFile(plain, "#!/bin/sh\n");
+    ::chmod(plain.c_str(), 0644);
+    ::setenv("BROWSER", plain.c_str(), 1);
+    link.Activate();
+    ::setenv("BROWSER", (world.bin / "gone").c_str(), 1);
+    link.Activate();
+    ::unsetenv("BROWSER");
+    ASSERT_EQ(world.boxes.shown.size(), 3U);
+    EXPECT_EQ(world.boxes.shown[1].text,
+        QStringLiteral("Unable to open hyperlink:\n\nThe operating system denied\naccess to the "
+                       "specified file."));
+    EXPECT_EQ(world.boxes.shown[2].text,
+        QStringLiteral("Unable to open hyperlink:\n\nThe specified file was not found."));
+
+    // The desktop's handler works: no box, the link is visited.
+    world.handlerWorks = true;
+    click(label);
+    EXPECT_EQ(world.boxes.shown.size(), 3U);
+    EXPECT_TRUE(link.visited());
+    EXPECT_EQ(link.textColour(), QColor(85, 26, 139));
+}
+
+TEST(HyperLinkOpen, BrowserGetsTheTargetAsOneLiteralArgumentAndNoShellRunsIt)
+{
+    OpeningWorld world;
+    const std::string args = world.AddRecordingBrowser("x-www-browser");
+    const QString target
+        = QStringLiteral("https://example.org/a b;touch y; \"q\" 'r' $(touch x) `touch z`");
+    HyperLink link;
+    link.SetLink(target);
+    link.Activate();
+    EXPECT_TRUE(world.boxes.shown.empty());
+    EXPECT_TRUE(link.visited());
+    ASSERT_TRUE(waitForFile(args));
+    EXPECT_EQ(ReadFile(args), "1\n" + target.toStdString() + "\n");
+    for (const char* made : { "x", "y", "z" })
+        EXPECT_FALSE(std::filesystem::exists(world.cwd / made)) << made;
+
+    // A command line past 519 characters is refused, not cut.
+    std::filesystem::remove(args);
+    const std::string command = "x-www-browser";
+    link.SetLink(QString(static_cast<int>(link_rules::kMaxCommandLine - command.size()), 'a'));
+    link.Activate();
+    ASSERT_EQ(world.boxes.shown.size(), 1U);
+    EXPECT_EQ(world.boxes.shown[0].text,
+        QStringLiteral("Unable to open hyperlink:\n\nThere is no application associated\nwith the "
+                       "given filename extension."));
+    QThread::msleep(200);
+    EXPECT_FALSE(std::filesystem::exists(args));
+}
