@@ -19,7 +19,7 @@ HelpWindow::HelpWindow(QWidget* parent)
     browser_ = new QTextBrowser(this);
     browser_->setOpenExternalLinks(true);
     layout->addWidget(browser_);
-    resize(640, 560);
+    resize(620, 500);
     auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(close, &QShortcut::activated, this, &QWidget::close);
 }

@@ -144,7 +144,7 @@ std::string FindProgram(const std::string& name, const std::vector<std::string>&
     if (name.find('/') != std::string::npos)
         return name;
     for (const std::string& dir : directories) {
-        const std::string path = (dir.empty() ? std::string(".") : dir) + "/" + name;
+        std::string path = (dir.empty() ? std::string(".") : dir) + "/" + name;
         if (executable(path))
             return path;
     }
