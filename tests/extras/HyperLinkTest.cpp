@@ -1,6 +1,8 @@
 #include "extras/HyperLink.h"
 #include "TempDir.h"
+#include "extras/AboutDialog.h"
 #include "extras/LinkRules.h"
+#include "platform/DialogBuilder.h"
 #include "support/ScriptedMessageBox.h"
 
 #include <QApplication>
@@ -246,4 +248,27 @@ TEST(HyperLinkOpen, BrowserGetsTheTargetAsOneLiteralArgumentAndNoShellRunsIt)
                        "given filename extension."));
     QThread::msleep(200);
     EXPECT_FALSE(std::filesystem::exists(args));
+}
+
+TEST(AboutBox, AddressOpensANewMailAndTheLogoTheMakersPage)
+{
+    OpeningWorld world;
+    world.handlerWorks = true;
+    AboutDialog about;
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("O programie"));
+    auto* mail = qobject_cast<QLabel*>(DialogBuilder::Control(&about, AboutDialog::IDC_MAIL));
+    ASSERT_NE(mail, nullptr);
+    EXPECT_EQ(mail->text(), QStringLiteral("email: biuro@orlent.example.com"));
+    click(mail);
+    click(DialogBuilder::Control(&about, AboutDialog::IDC_LOGO));
+    ASSERT_EQ(world.asked.size(), 2U);
+    EXPECT_EQ(world.asked[0], QStringLiteral("mailto:biuro@orlent.example.com"));
+    EXPECT_EQ(world.asked[1], QStringLiteral("https://www.orlent.example.com/"));
+    EXPECT_TRUE(about.mailLink().visited());
+
+    // The logo's link has no control: its failure is still beeped and shown.
+    world.handlerWorks = false;
+    about.OnLogoClicked();
+    ASSERT_EQ(world.boxes.shown.size(), 1U);
+    EXPECT_TRUE(world.boxes.shown[0].text.startsWith(QStringLiteral("Unable to open hyperlink:")));
 }
