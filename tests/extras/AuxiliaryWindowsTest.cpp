@@ -309,12 +309,3 @@ TEST(Help, OpensAtItsStartSaysWhenItCannotAndClosesWithTheMainWindow)
     ASSERT_NE(aux.helpWindow(), nullptr);
     EXPECT_FALSE(aux.helpWindow()->isVisible()) << "help outlived the main window";
 }
-
-TEST(Help, PageIsLookedForBesideTheProgramThenInTheDataFolders)
-{
-    EXPECT_EQ(HelpWindow::Candidates(
-                  QStringLiteral("/opt/qm/bin/qm482"), QStringLiteral("/usr/share/qm482")),
-        (QStringList { QStringLiteral("/opt/qm/bin/qm482.html"),
-            QStringLiteral("/opt/qm/bin/../share/qm482/qm482.html"),
-            QStringLiteral("/usr/share/qm482/qm482.html") }));
-}
