@@ -10,7 +10,10 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QScreen>
 #include <QShortcut>
+
+#include <algorithm>
 
 #ifndef QM482_DATA_DIR
 #define QM482_DATA_DIR ""
@@ -116,8 +119,19 @@ QString AuxiliaryWindows::FindHelpPage() const
 
 void AuxiliaryWindows::ShowHelp()
 {
-    if (help_ == nullptr)
+    if (help_ == nullptr) {
         help_ = new HelpWindow(window_);
+        // Over the main window, and whole on its screen.
+        QRect place(window_->geometry().topLeft() + QPoint(30, 30), help_->size());
+        if (const QScreen* screen = window_->screen()) {
+            const QRect room = screen->availableGeometry();
+            place.moveBottom(std::min(place.bottom(), room.bottom() - 40));
+            place.moveRight(std::min(place.right(), room.right()));
+            place.moveTopLeft(
+                QPoint(std::max(place.left(), room.left()), std::max(place.top(), room.top())));
+        }
+        help_->move(place.topLeft());
+    }
     if (!help_->ShowPage(FindHelpPage())) {
         help_->hide();
         ShowMessage(window_, QString::fromUtf8(texts::aux::kHelpFailed));

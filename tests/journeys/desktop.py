@@ -176,6 +176,9 @@ class Desktop:
 
     def install_program(self, ini_text):
         shutil.copy2(self.build / "qm482", self.app_dir / "qm482")
+        # The manual lies beside the program, as the build leaves it.
+        if (self.build / "qm482.html").exists():
+            shutil.copy2(self.build / "qm482.html", self.app_dir / "qm482.html")
         self.ini.write_bytes(ini_text.encode())
 
     def start_program(self):

@@ -645,12 +645,10 @@ def choose_colour(j, swatch):
 
 
 def journey_extras(j):
-    import shutil as _shutil
     from screen import extents, text_of
     d, s = j.d, j.s
     d.start_sim()
     d.install_program(ini_text(SHOW_ADV=1))
-    _shutil.copy2(d.build / "qm482.html", d.app_dir / "qm482.html")
     d.start_program()
     # Shown at the start: the promotion window, over the main window.
     promo = s.window("Orlent - promocja Varda", timeout=15)
