@@ -7,6 +7,7 @@
 #include "display/PanelStyles.h"
 #include "display/StatusLine.h"
 #include "display/ValuePanel.h"
+#include "mqtt/MqttPublisher.h"
 #include "platform/DialogBuilder.h"
 #include "platform/MessageBox.h"
 #include "platform/SerialByteBridge.h"
@@ -162,6 +163,7 @@ MainDialog::MainDialog(QWidget* parent)
     recordingLink_ = std::make_unique<RecordingLink>(*this);
     recordingControl_ = std::make_unique<RecordingControl>(recording, *recordingLink_);
     styles_ = std::make_unique<PanelStyles>(this, *temperature_, *humidity_, *pressure_);
+    mqtt_ = std::make_unique<MqttPublisher>(this);
 
     link_.SetReaction([this](bool good, bool changed) { OnLinkUpdate(good, changed); });
     qApp->installEventFilter(this);
@@ -363,6 +365,8 @@ void MainDialog::OnLinkUpdate(bool good, bool changed)
         }
     }
     dde_.NotifyAll();
+    mqtt_->OnFrame(good, m.serialNumber,
+        { readouts_[0]->Reading(), readouts_[1]->Reading(), readouts_[2]->Reading() });
 }
 
 void MainDialog::UpdateStatusLine()
@@ -506,6 +510,9 @@ void MainDialog::OnCommand(int id)
     case ID_RECORDING:
         recordingControl_->OnRecordingSettings();
         break;
+    case ID_MQTT:
+        mqtt_->RunDialog();
+        break;
     case ID_COLOURS:
     case ID_FONTS:
         styles_->OnCommand(id);
@@ -544,6 +551,7 @@ void MainDialog::done(int result)
     if (isVisible())
         savedRect = CurrentWindowRect();
     dde_.Stop();
+    mqtt_->Shutdown();
     timers_->KillTimer(DeviceLink::TIMER_LINK_WATCHDOG);
     QDialog::done(result);
 }

@@ -15,6 +15,7 @@ class QAction;
 class QLineEdit;
 class QMenuBar;
 class RecordingControl;
+class MqttPublisher;
 class PanelStyles;
 class SerialByteBridge;
 class SerialPort;
@@ -43,6 +44,7 @@ public:
         ID_SERIAL_PORT = 32771,
         ID_RECORDING = 32773,
         ID_MORE_SETTINGS = 32796,
+        ID_MQTT = 32810,
         ID_HELP = 32778,
         ID_PROMOTION = 32797,
         ID_ABOUT = 32779,
@@ -88,6 +90,7 @@ public:
     QAction* menuAction(int id) const { return actions_.value(id); }
     WindowTimers& timers() const { return *timers_; }
     RecordingControl& recordingControl() const { return *recordingControl_; }
+    MqttPublisher& mqtt() const { return *mqtt_; }
     int layoutCount() const { return layoutCount_; }
 
 protected:
@@ -127,6 +130,7 @@ private:
     std::unique_ptr<RecordingLink> recordingLink_;
     std::unique_ptr<RecordingControl> recordingControl_;
     std::unique_ptr<PanelStyles> styles_;
+    std::unique_ptr<MqttPublisher> mqtt_;
     // Declared before the port: the port must go first.
     std::unique_ptr<SerialByteBridge> bridge_;
     std::unique_ptr<SerialPort> port_;

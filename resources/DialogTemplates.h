@@ -85,6 +85,8 @@ inline constexpr int kColoursDialog = 136;
 inline constexpr int kFontsDialog = 137;
 // Recording.
 inline constexpr int kRecordingDialog = 131;
+// Publishing to an MQTT broker.
+inline constexpr int kMqttDialog = 150;
 } // namespace ids
 
 } // namespace resources
