@@ -56,7 +56,6 @@ MqttDialog::MqttDialog(const MqttSettings& settings, QWidget* parent)
               { prefix_, "Prefiks tematów" }, { discoveryPrefix_, "Prefiks wykrywania" } };
     for (const auto& [edit, name] : names)
         edit->setAccessibleName(QString::fromUtf8(name));
-    state_->setAccessibleName(QStringLiteral("Stan"));
     password_->setEchoMode(QLineEdit::Password);
     prefix_->setPlaceholderText(QString::fromUtf8(text::kPrefixPlaceholder));
     clientId_->setPlaceholderText(QString::fromUtf8(text::kClientIdPlaceholder));
