@@ -110,14 +110,19 @@ std::vector<MqttMessage> DiscoveryMessages(const MqttSettings& settings, long se
     std::vector<MqttMessage> out;
     for (const Quantity& q : kQuantities) {
         const std::string key = q.key;
-        std::string payload = "{\"name\":" + JsonString(q.name) + ",\"unique_id\":"
-            + JsonString(node + "_" + key) + ",\"state_topic\":" + JsonString(StateTopic(prefix))
-            + ",\"value_template\":\"{{ value_json." + key + " }}\"" + ",\"availability_topic\":"
-            + JsonString(AvailabilityTopic(prefix)) + ",\"unit_of_measurement\":"
-            + JsonString(q.unit) + ",\"device_class\":" + JsonString(q.deviceClass)
-            + ",\"state_class\":\"measurement\",\"device\":" + device + '}';
-        out.push_back({ settings.discoveryPrefix + "/sensor/" + node + '/' + key + "/config",
-            std::move(payload) });
+        std::string payload = "{\"name\":" + JsonString(q.name);
+        std::string uniqueId = node;
+        uniqueId.append("_").append(key);
+        payload += ",\"unique_id\":" + JsonString(uniqueId);
+        payload += ",\"state_topic\":" + JsonString(StateTopic(prefix));
+        payload += ",\"value_template\":\"{{ value_json." + key + " }}\"";
+        payload += ",\"availability_topic\":" + JsonString(AvailabilityTopic(prefix));
+        payload += ",\"unit_of_measurement\":" + JsonString(q.unit);
+        payload += ",\"device_class\":" + JsonString(q.deviceClass);
+        payload += ",\"state_class\":\"measurement\",\"device\":" + device + '}';
+        std::string topic = settings.discoveryPrefix;
+        topic.append("/sensor/").append(node).append("/").append(key).append("/config");
+        out.push_back({ std::move(topic), std::move(payload) });
     }
     return out;
 }
