@@ -141,7 +141,10 @@ void MqttPublisher::SetState(MqttState state, MqttFailure why)
 
 QString MqttPublisher::stateText() const
 {
-    return QString::fromStdString(MqttStateText(state_, why_, settings.host, settings.port));
+    // Turned on in the file, but no frame has named the meter yet.
+    const MqttState shown
+        = state_ == MqttState::Off && settings.enabled ? MqttState::WaitingForMeter : state_;
+    return QString::fromStdString(MqttStateText(shown, why_, settings.host, settings.port));
 }
 
 void MqttPublisher::RunDialog()
