@@ -8,6 +8,7 @@
 #include "display/StatusLine.h"
 #include "display/ValuePanel.h"
 #include "extras/AuxiliaryWindows.h"
+#include "mqtt/MqttPublisher.h"
 #include "platform/DialogBuilder.h"
 #include "platform/MessageBox.h"
 #include "platform/SerialByteBridge.h"
@@ -165,6 +166,7 @@ MainDialog::MainDialog(QWidget* parent)
     styles_ = std::make_unique<PanelStyles>(this, *temperature_, *humidity_, *pressure_);
     aux_ = std::make_unique<AuxiliaryWindows>(this, *timers_, showPromotionAtStart, promotionOpen_,
         [this] { return recordingControl_->recordedFile(); });
+    mqtt_ = std::make_unique<MqttPublisher>(this);
 
     link_.SetReaction([this](bool good, bool changed) { OnLinkUpdate(good, changed); });
     qApp->installEventFilter(this);
@@ -365,6 +367,8 @@ void MainDialog::OnLinkUpdate(bool good, bool changed)
         }
     }
     dde_.NotifyAll();
+    mqtt_->OnFrame(good, m.serialNumber,
+        { readouts_[0]->Reading(), readouts_[1]->Reading(), readouts_[2]->Reading() });
 }
 
 void MainDialog::UpdateStatusLine()
@@ -509,6 +513,9 @@ void MainDialog::OnCommand(int id)
     case ID_RECORDING:
         recordingControl_->OnRecordingSettings();
         break;
+    case ID_MQTT:
+        mqtt_->RunDialog();
+        break;
     case ID_COLOURS:
     case ID_FONTS:
         styles_->OnCommand(id);
@@ -548,6 +555,7 @@ void MainDialog::done(int result)
     if (isVisible())
         savedRect = CurrentWindowRect();
     dde_.Stop();
+    mqtt_->Shutdown();
     timers_->KillTimer(DeviceLink::TIMER_LINK_WATCHDOG);
     aux_->OnClose();
     QDialog::done(result);

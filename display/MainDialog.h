@@ -16,6 +16,7 @@ class QAction;
 class QLineEdit;
 class QMenuBar;
 class RecordingControl;
+class MqttPublisher;
 class PanelStyles;
 class SerialByteBridge;
 class SerialPort;
@@ -44,6 +45,7 @@ public:
         ID_SERIAL_PORT = 32771,
         ID_RECORDING = 32773,
         ID_MORE_SETTINGS = 32796,
+        ID_MQTT = 32810,
         ID_HELP = 32778,
         ID_PROMOTION = 32797,
         ID_ABOUT = 32779,
@@ -90,6 +92,7 @@ public:
     WindowTimers& timers() const { return *timers_; }
     RecordingControl& recordingControl() const { return *recordingControl_; }
     AuxiliaryWindows& auxiliaryWindows() const { return *aux_; }
+    MqttPublisher& mqtt() const { return *mqtt_; }
     int layoutCount() const { return layoutCount_; }
 
 protected:
@@ -130,6 +133,7 @@ private:
     std::unique_ptr<RecordingControl> recordingControl_;
     std::unique_ptr<PanelStyles> styles_;
     std::unique_ptr<AuxiliaryWindows> aux_;
+    std::unique_ptr<MqttPublisher> mqtt_;
     // Declared before the port: the port must go first.
     std::unique_ptr<SerialByteBridge> bridge_;
     std::unique_ptr<SerialPort> port_;

@@ -90,6 +90,8 @@ inline constexpr int kAboutDialog = 100;
 inline constexpr int kPromoDialog = 157;
 inline constexpr int kExtraSettingsDialog = 159;
 inline constexpr int kLogoBitmap = 148;
+// Publishing to an MQTT broker.
+inline constexpr int kMqttDialog = 150;
 } // namespace ids
 
 } // namespace resources

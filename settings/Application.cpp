@@ -1,6 +1,7 @@
 #include "settings/Application.h"
 
 #include "display/MainDialog.h"
+#include "mqtt/MqttPublisher.h"
 #include "settings/IniFile.h"
 #include "settings/MainDialogSettings.h"
 #include "settings/PosixFileLayer.h"
@@ -24,8 +25,10 @@ bool Application::Run()
     // A store that cannot be opened reads nothing and writes nothing: the
     // window keeps its construction defaults.
     if (ini.Open(kSettingsFileName, /*saveOnClose=*/true, /*createIfMissing=*/true,
-            /*ignoreCase=*/true, /*backupOnSave=*/false))
+            /*ignoreCase=*/true, /*backupOnSave=*/false)) {
         LoadSettings(ini, access);
+        LoadMqttSettings(ini, dialog.mqtt().settings);
+    }
 
     if (run_)
         run_(dialog);
@@ -37,5 +40,9 @@ bool Application::Run()
     if (const QScreen* primary = QGuiApplication::primaryScreen())
         screen = primary->size();
     SaveSettings(ini, access, screen.width(), screen.height());
+    // Only once the user has set it up: otherwise the file stays as it was.
+    const MqttSettings& mqtt = dialog.mqtt().settings;
+    SaveMqttSettings(ini, mqtt);
+    ini.SetOwnerOnly(!mqtt.password.empty());
     return false;
 }

@@ -369,7 +369,9 @@ std::string IniFile::Save(bool makeBackup)
         }
         files_.Copy(path_, backupName_); // a failed backup does not stop the save
     }
-    if (!files_.ReplaceAtomically(path_, ToText()))
+    const std::string text = ToText();
+    if (!(ownerOnly_ ? files_.ReplaceOwnerOnly(path_, text)
+                     : files_.ReplaceAtomically(path_, text)))
         return {};
     return backupName_;
 }

@@ -48,6 +48,8 @@ public:
     // Writes the file back when dirty; the result is the backup name in use
     // (empty when none, or when the write failed).
     std::string Save(bool makeBackup);
+    // From now on the file is saved readable by its owner only (it holds a password).
+    void SetOwnerOnly(bool ownerOnly) { ownerOnly_ = ownerOnly; }
     void Clear();
 
     // The in-memory side of load and save, without any file.
@@ -87,4 +89,5 @@ private:
     bool backupOnSave_ = false;
     std::string backupName_;
     bool dirty_ = false;
+    bool ownerOnly_ = false;
 };

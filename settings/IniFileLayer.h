@@ -21,6 +21,13 @@ public:
     // Replaces the file at `path` with `content` so that a reader sees either
     // the old file or the whole new one, never a part; keeps its permissions.
     virtual bool ReplaceAtomically(const std::string& path, std::string_view content) = 0;
+    // The same, for content that holds a secret: the file ends up readable
+    // and writable by its owner only. A layer that cannot promise that
+    // refuses.
+    virtual bool ReplaceOwnerOnly(const std::string& /*path*/, std::string_view /*content*/)
+    {
+        return false;
+    }
     virtual bool Copy(const std::string& from, const std::string& to) = 0;
     // Names (not paths) of the entries of a directory.
     virtual bool ListDirectory(const std::string& directory, std::vector<std::string>& names) = 0;

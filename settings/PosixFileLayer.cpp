@@ -158,6 +158,18 @@ bool PosixFileLayer::WriteAll(int fd, std::string_view content)
 
 bool PosixFileLayer::ReplaceAtomically(const std::string& path, std::string_view content)
 {
+    return Replace(path, content, 07777);
+}
+
+bool PosixFileLayer::ReplaceOwnerOnly(const std::string& path, std::string_view content)
+{
+    // Set on the temporary file, before the rename: the secret is never
+    // readable by others, not even for a moment.
+    return Replace(path, content, S_IRUSR | S_IWUSR);
+}
+
+bool PosixFileLayer::Replace(const std::string& path, std::string_view content, mode_t keep)
+{
     std::string target = ResolveTarget(path);
     std::string temp = target + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
@@ -178,9 +190,9 @@ bool PosixFileLayer::ReplaceAtomically(const std::string& path, std::string_view
         struct stat now { };
         if (::fstat(fd, &now) != 0 || now.st_gid != old.st_gid)
             mode &= ~static_cast<mode_t>(S_IRWXG | S_ISGID);
-        ok = ::fchmod(fd, mode) == 0;
+        ok = ::fchmod(fd, mode & keep) == 0;
     } else {
-        ok = ::fchmod(fd, NewFileMode()) == 0;
+        ok = ::fchmod(fd, NewFileMode() & keep) == 0;
     }
     ok = ok && WriteAll(fd, content) && calls_.fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;

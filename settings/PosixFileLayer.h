@@ -27,11 +27,14 @@ public:
     bool ReadForUpdate(
         const std::string& path, bool createIfMissing, std::string& content) override;
     bool ReplaceAtomically(const std::string& path, std::string_view content) override;
+    bool ReplaceOwnerOnly(const std::string& path, std::string_view content) override;
     bool Copy(const std::string& from, const std::string& to) override;
     bool ListDirectory(const std::string& directory, std::vector<std::string>& names) override;
 
 private:
     bool WriteAll(int fd, std::string_view content);
+    // `keep`: the permission bits of the old file (or a new file's) that survive.
+    bool Replace(const std::string& path, std::string_view content, mode_t keep);
 
     SettingsLocation::Inputs location_;
     Calls calls_;

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -147,12 +148,16 @@ TEST(DialogBuilder, MainMenuHasEveryCommandWithItsText)
     const auto actions = DialogBuilder::BuildMenu(
         &bar, resources::ids::kMainMenu, [&](int id) { commands.push_back(id); });
     const std::set<int> expected { 32795, 32783, 32780, 32781, 32772, 32771, 32773, 32796, 32778,
-        32797, 32779 };
+        32797, 32779, 32810 };
     EXPECT_EQ(actions.size(), static_cast<int>(expected.size()));
     for (int id : expected)
         ASSERT_TRUE(actions.contains(id)) << id;
     EXPECT_EQ(actions[32772]->text(), QStringLiteral("Zawsze na wierzchu"));
     EXPECT_EQ(actions[32773]->text(), QStringLiteral("Rejestracja do pliku"));
+    // Publishing comes after the settings the program always had.
+    const QList<QAction*> settings = bar.actions()[2]->menu()->actions();
+    EXPECT_EQ(settings.back(), actions[32810]);
+    EXPECT_EQ(actions[32810]->text(), QStringLiteral("Publikowanie MQTT"));
     EXPECT_EQ(bar.actions().size(), 4);
     EXPECT_EQ(bar.actions()[0]->text(), QStringLiteral("Program"));
     actions[32783]->trigger();

@@ -2,6 +2,7 @@
 #include "TempDir.h"
 #include "display/MainDialog.h"
 #include "display/ValuePanel.h"
+#include "mqtt/MqttPublisher.h"
 #include "settings/PosixFileLayer.h"
 
 #include <QApplication>
@@ -56,6 +57,40 @@ TEST(Application, FirstRunWritesEveryDefaultAndARunWithoutChangesLeavesTheFile)
     const long long before = ModificationTime(program.ini());
     program.Run([](MainDialog&) {});
     EXPECT_EQ(ModificationTime(program.ini()), before) << "an unchanged run rewrote the file";
+}
+
+TEST(Application, TheMqttSectionIsWrittenOnlyOnceConfiguredAndAPasswordMakesTheFilePrivate)
+{
+    ProgramFolder program;
+    program.Run([](MainDialog&) {});
+    const std::string first = ReadFile(program.ini());
+    ::chmod(program.ini().c_str(), 0644);
+    AgeFile(program.ini());
+    const long long before = ModificationTime(program.ini());
+    program.Run([](MainDialog& d) { EXPECT_FALSE(d.mqtt().settings.configured); });
+    EXPECT_EQ(ModificationTime(program.ini()), before) << "an untouched run rewrote the file";
+    EXPECT_EQ(ReadFile(program.ini()), first);
+    EXPECT_EQ(first.find("[MQTT]"), std::string::npos) << first;
+
+    program.Run([](MainDialog& d) {
+        MqttSettings& s = d.mqtt().settings;
+        s.configured = true;
+        s.host = "broker.lan";
+        s.user = "hala";
+        s.password = "tajne;haslo";
+    });
+    const std::string text = ReadFile(program.ini());
+    EXPECT_EQ(text.rfind(first, 0), 0U) << "the 36 settings stay as they were, first";
+    EXPECT_NE(text.find("[MQTT]\r\nENABLED=0\r\nHOST=broker.lan\r\n"), std::string::npos) << text;
+    struct stat st { };
+    ASSERT_EQ(::stat(program.ini().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600U) << "a file holding a password is the owner's only";
+
+    program.Run([](MainDialog& d) {
+        EXPECT_TRUE(d.mqtt().settings.configured);
+        EXPECT_EQ(d.mqtt().settings.password, "tajne;haslo");
+        EXPECT_EQ(d.mqtt().settings.host, "broker.lan");
+    });
 }
 
 TEST(Application, SettingsSurviveBetweenRunsThroughTheMembers)

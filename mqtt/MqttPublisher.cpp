@@ -1,0 +1,167 @@
+#include "mqtt/MqttPublisher.h"
+
+#include "mqtt/MqttClient.h"
+#include "mqtt/MqttDialog.h"
+
+#include <QMetaObject>
+#include <QWidget>
+
+#include <ctime>
+
+namespace {
+
+LocalTime LocalNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm t {};
+    ::localtime_r(&now, &t);
+    return { t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec };
+}
+
+} // namespace
+
+MqttPublisher::MqttPublisher(QWidget* window, Clock clock)
+    : window_(window)
+    , clock_(clock ? std::move(clock) : Clock(LocalNow))
+{
+}
+
+MqttPublisher::~MqttPublisher()
+{
+    Shutdown();
+}
+
+MqttMessage MqttPublisher::AvailabilityMessage(bool online) const
+{
+    return { AvailabilityTopic(prefix_), online ? "online" : "offline" };
+}
+
+void MqttPublisher::OnFrame(
+    bool linkUp, long serialNumber, const std::array<PanelReading, 3>& panels)
+{
+    linkUp_ = linkUp;
+    if (linkUp && serialNumber > 0)
+        serial_ = serialNumber;
+    if (serial_ <= 0)
+        return;
+    lastState_ = StatePayload(serial_, clock_(), panels);
+    if (!settings.enabled)
+        return;
+    if (!client_ || clientSerial_ != serial_) {
+        Apply(); // first frame of this meter: its topics are known now
+        return;
+    }
+    if (state_ != MqttState::Connected)
+        return; // nothing piles up while the broker is away; the next connection sends the latest
+    client_->Publish({ StateTopic(prefix_), lastState_ });
+    PublishAvailability();
+}
+
+void MqttPublisher::PublishAvailability()
+{
+    const MqttMessage m = AvailabilityMessage(linkUp_);
+    if (m.payload != sentAvailability_ && client_->Publish(m))
+        sentAvailability_ = m.payload;
+}
+
+void MqttPublisher::Apply()
+{
+    Shutdown();
+    ++generation_;
+    if (!settings.enabled) {
+        SetState(MqttState::Off);
+        return;
+    }
+    if (serial_ <= 0) {
+        SetState(MqttState::WaitingForMeter);
+        return;
+    }
+    clientSerial_ = serial_;
+    prefix_ = EffectiveTopicPrefix(settings, serial_);
+    MqttClient::Options o;
+    o.host = settings.host;
+    o.port = settings.port;
+    o.clientId = EffectiveClientId(settings, serial_);
+    o.user = settings.user;
+    o.password = settings.password;
+    o.tls = settings.tls;
+    o.caFile = settings.caFile;
+    o.will = AvailabilityMessage(false);
+    const unsigned generation = generation_;
+    client_ = std::make_unique<MqttClient>([this, generation](bool connected, MqttFailure why) {
+        QMetaObject::invokeMethod(
+            this, [=, this] { OnConnection(generation, connected, why); }, Qt::QueuedConnection);
+    });
+    SetState(MqttState::Connecting);
+    if (!client_->Start(o)) {
+        client_.reset();
+        SetState(MqttState::NotConnected, MqttFailure::Other);
+    }
+}
+
+void MqttPublisher::OnConnection(unsigned generation, bool connected, MqttFailure why)
+{
+    if (generation != generation_ || !client_)
+        return; // a report of a client already gone
+    if (!connected) {
+        SetState(MqttState::NotConnected, why);
+        return;
+    }
+    SetState(MqttState::Connected);
+    // A new connection (or the broker back): everything again, the latest values.
+    if (settings.discovery) {
+        for (const MqttMessage& m : DiscoveryMessages(settings, clientSerial_))
+            client_->Publish(m);
+    }
+    if (!lastState_.empty())
+        client_->Publish({ StateTopic(prefix_), lastState_ });
+    sentAvailability_.clear();
+    PublishAvailability();
+}
+
+void MqttPublisher::Shutdown()
+{
+    if (!client_)
+        return;
+    const MqttMessage offline = AvailabilityMessage(false);
+    client_->Stop(&offline);
+    client_.reset();
+    sentAvailability_.clear();
+    clientSerial_ = 0;
+}
+
+void MqttPublisher::SetState(MqttState state, MqttFailure why)
+{
+    if (state == state_ && why == why_)
+        return;
+    state_ = state;
+    why_ = why;
+    emit stateChanged();
+}
+
+QString MqttPublisher::stateText() const
+{
+    // Turned on in the file, but no frame has named the meter yet.
+    const MqttState shown
+        = state_ == MqttState::Off && settings.enabled ? MqttState::WaitingForMeter : state_;
+    return QString::fromStdString(MqttStateText(shown, why_, settings.host, settings.port));
+}
+
+void MqttPublisher::RunDialog()
+{
+    if (dialog_)
+        return;
+    MqttDialog dialog(settings, window_);
+    dialog_ = &dialog;
+    dialog.SetStateText(stateText());
+    const auto link = connect(this, &MqttPublisher::stateChanged, &dialog,
+        [this, &dialog] { dialog.SetStateText(stateText()); });
+    const int result = dialog.exec();
+    disconnect(link);
+    if (result != QDialog::Accepted)
+        return;
+    const bool changed = dialog.settings() != settings;
+    settings = dialog.settings();
+    if (changed)
+        Apply();
+}

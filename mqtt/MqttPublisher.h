@@ -1,0 +1,69 @@
+#pragma once
+
+#include "mqtt/MqttMessages.h"
+#include "mqtt/MqttSettings.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class MqttClient;
+class MqttDialog;
+class QWidget;
+
+// Publishes every frame's readings to a broker, when the user turned that
+// on: a retained state message, the availability of the meter (with the
+// broker's last will for a program that dies) and the discovery configs.
+// The connection lives on the client's thread; what it reports arrives here
+// through the event loop. A broker that is away is only shown in the
+// dialog's state line, never in a box.
+class MqttPublisher : public QObject {
+    Q_OBJECT
+public:
+    using Clock = std::function<LocalTime()>;
+
+    explicit MqttPublisher(QWidget* window, Clock clock = {});
+    ~MqttPublisher() override;
+    MqttPublisher(const MqttPublisher&) = delete;
+    MqttPublisher& operator=(const MqttPublisher&) = delete;
+
+    MqttSettings settings;
+
+    // Every frame and every change of the link, after the panels show it:
+    // temperature, humidity, pressure.
+    void OnFrame(bool linkUp, long serialNumber, const std::array<PanelReading, 3>& panels);
+    // The dialog; after OK the new settings take effect at once.
+    void RunDialog();
+    // Connects anew with `settings` (or disconnects when turned off).
+    void Apply();
+    // The program ends: "offline", then a clean disconnect.
+    void Shutdown();
+
+    MqttState state() const { return state_; }
+    QString stateText() const;
+
+signals:
+    void stateChanged();
+
+private:
+    void OnConnection(unsigned generation, bool connected, MqttFailure why);
+    void PublishAvailability();
+    void SetState(MqttState state, MqttFailure why = MqttFailure::None);
+    MqttMessage AvailabilityMessage(bool online) const;
+
+    QWidget* window_;
+    Clock clock_;
+    std::unique_ptr<MqttClient> client_;
+    unsigned generation_ = 0; // of the client whose reports count
+    long serial_ = 0;
+    long clientSerial_ = 0; // the serial number the client's topics are for
+    bool linkUp_ = false;
+    std::string prefix_;
+    std::string lastState_; // payload of the latest frame
+    std::string sentAvailability_;
+    MqttState state_ = MqttState::Off;
+    MqttFailure why_ = MqttFailure::None;
+    QPointer<MqttDialog> dialog_;
+};

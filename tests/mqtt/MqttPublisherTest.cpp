@@ -1,0 +1,180 @@
+#include "mqtt/MqttPublisher.h"
+#include "Broker.h"
+#include "support/ScriptedMessageBox.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr long kSerial = 4660;
+const LocalTime kTime { 2026, 12, 8, 10, 15, 30 };
+
+PanelReading Shown(double value, bool blinking = false)
+{
+    return { value, false, blinking, 0 };
+}
+const PanelReading kNone { 0.0, true, true, 0 };
+
+MqttSettings Enabled(int port)
+{
+    MqttSettings s;
+    s.configured = true;
+    s.enabled = true;
+    s.host = "127.0.0.1";
+    s.port = port;
+    return s;
+}
+
+QString Line(const QString& topic, const QString& payload)
+{
+    return topic + "\t1\t1\t" + payload; // retained, QoS 1
+}
+
+QString State(const char* values)
+{
+    return Line("qm482/4660/state",
+        QStringLiteral("{\"serial\":4660,\"time\":\"2026-12-08T10:15:30\",") + values + "}");
+}
+
+const QStringList kTopics { "qm482/#", "homeassistant/#" };
+
+double CpuSeconds()
+{
+    rusage u {};
+    ::getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+TEST(MqttPublishing, StateAvailabilityAndDiscoveryAsASubscriberSeesThem)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.Start());
+    MqttPublisher publisher(nullptr, [] { return kTime; });
+    publisher.settings = Enabled(broker.port());
+
+    publisher.OnFrame(true, kSerial, { Shown(21.5), Shown(45.0), Shown(1013.2) });
+    ASSERT_TRUE(SpinUntil([&] { return publisher.state() == MqttState::Connected; }));
+    EXPECT_EQ(publisher.stateText(), QStringLiteral("Połączono z 127.0.0.1:%1").arg(broker.port()));
+    QStringList seen = broker.Retained(kTopics, 5);
+    EXPECT_TRUE(seen.contains(State("\"temperature\":21.5,\"temperature_valid\":true,"
+                                    "\"humidity\":45,\"humidity_valid\":true,"
+                                    "\"pressure\":1013.2,\"pressure_valid\":true")))
+        << seen.join('\n').toStdString();
+    EXPECT_TRUE(seen.contains(Line("qm482/4660/availability", "online")));
+    const QString config = "homeassistant/sensor/qm482_4660/temperature/config\t1\t1\t";
+    const auto discovery = seen.filter(config);
+    ASSERT_EQ(discovery.size(), 1) << seen.join('\n').toStdString();
+    for (const char* part : { "\"unit_of_measurement\":\"°C\"", "\"device_class\":\"temperature\"",
+             "\"state_topic\":\"qm482/4660/state\"",
+             "\"value_template\":\"{{ value_json.temperature }}\"",
+             "\"availability_topic\":\"qm482/4660/availability\"",
+             "\"device\":{\"identifiers\":[\"qm482_4660\"],\"name\":\"QM482 4660\"" })
+        EXPECT_TRUE(discovery[0].contains(QString::fromUtf8(part))) << part;
+    EXPECT_EQ(seen.filter("homeassistant/sensor/qm482_4660/humidity/config").size(), 1);
+    EXPECT_EQ(seen.filter("homeassistant/sensor/qm482_4660/pressure/config").size(), 1);
+
+    // A quantity in error keeps its number but is not valid; "???" is null.
+    publisher.OnFrame(true, kSerial, { Shown(21.5), Shown(45.0, true), kNone });
+    const QString error = State("\"temperature\":21.5,\"temperature_valid\":true,"
+                                "\"humidity\":45,\"humidity_valid\":false,"
+                                "\"pressure\":null,\"pressure_valid\":false");
+    EXPECT_TRUE(
+        SpinUntil([&] { return broker.Retained({ "qm482/4660/state" }, 1).contains(error); }));
+
+    // The link lost: nothing stale, and the meter is offline.
+    publisher.OnFrame(false, 0, { kNone, kNone, kNone });
+    const QString lost = State("\"temperature\":null,\"temperature_valid\":false,"
+                               "\"humidity\":null,\"humidity_valid\":false,"
+                               "\"pressure\":null,\"pressure_valid\":false");
+    EXPECT_TRUE(SpinUntil([&] {
+        seen = broker.Retained({ "qm482/#" }, 2);
+        return seen.contains(lost) && seen.contains(Line("qm482/4660/availability", "offline"));
+    })) << seen.join('\n').toStdString();
+}
+
+TEST(MqttPublishing, ABrokerAwayCostsNoBoxNorCpuAndTheLatestValuesFollowItsReturn)
+{
+    ScriptedMessageBox boxes;
+    Broker broker;
+    ASSERT_TRUE(broker.Start());
+    MqttPublisher publisher(nullptr, [] { return kTime; });
+    publisher.settings = Enabled(broker.port());
+    publisher.OnFrame(true, kSerial, { Shown(21.5), Shown(45.0), Shown(1013.2) });
+    ASSERT_TRUE(SpinUntil([&] { return publisher.state() == MqttState::Connected; }));
+
+    broker.Stop();
+    ASSERT_TRUE(SpinUntil([&] { return publisher.state() == MqttState::NotConnected; }));
+    EXPECT_TRUE(publisher.stateText().startsWith("Brak połączenia: "))
+        << publisher.stateText().toStdString();
+    // Frames go on while the broker is away: the loop answers, the process idles.
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(100);
+    const double cpu = CpuSeconds();
+    for (int i = 0; i < 6; ++i) {
+        publisher.OnFrame(true, kSerial, { Shown(22.0 + i), Shown(45.0), Shown(1013.2) });
+        SpinUntil([] { return false; }, 500);
+    }
+    EXPECT_LT(CpuSeconds() - cpu, 0.3) << "busy while waiting for the broker";
+    EXPECT_GE(ticks, 20) << "the event loop was held up";
+    EXPECT_TRUE(boxes.shown.empty());
+
+    ASSERT_TRUE(broker.Start());
+    const QString latest = State("\"temperature\":27,\"temperature_valid\":true,"
+                                 "\"humidity\":45,\"humidity_valid\":true,"
+                                 "\"pressure\":1013.2,\"pressure_valid\":true");
+    EXPECT_TRUE(SpinUntil(
+        [&] { return broker.Retained({ "qm482/4660/state" }, 1).contains(latest); }, 15000));
+    EXPECT_EQ(publisher.state(), MqttState::Connected);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+// Run by the test below in a process of its own, which it then kills.
+TEST(MqttPublishing, HoldsAConnectionUntilKilled)
+{
+    const char* port = std::getenv("QM482_TEST_BROKER_PORT");
+    if (port == nullptr)
+        GTEST_SKIP() << "only as the child of the last-will test";
+    MqttPublisher publisher(nullptr, [] { return kTime; });
+    publisher.settings = Enabled(std::atoi(port));
+    publisher.OnFrame(true, kSerial, { Shown(21.5), Shown(45.0), Shown(1013.2) });
+    ASSERT_TRUE(SpinUntil([&] { return publisher.state() == MqttState::Connected; }));
+    std::printf("connected\n");
+    std::fflush(stdout);
+    SpinUntil([] { return false; }, 60000);
+}
+
+TEST(MqttPublishing, TheBrokerTellsTheLastWillOfAProgramThatDies)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.Start());
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QM482_TEST_BROKER_PORT", QString::number(broker.port()));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+        { "--gtest_filter=MqttPublishing.HoldsAConnectionUntilKilled" });
+    ASSERT_TRUE(SpinUntil([&] {
+        child.waitForReadyRead(50);
+        return child.readAllStandardOutput().contains("connected\n")
+            || child.state() == QProcess::NotRunning;
+    })) << "the child did not connect";
+    ASSERT_TRUE(SpinUntil([&] {
+        return broker.Retained({ "qm482/4660/availability" }, 1)
+            .contains(Line("qm482/4660/availability", "online"));
+    }));
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    child.waitForFinished(5000);
+    EXPECT_TRUE(SpinUntil([&] {
+        return broker.Retained({ "qm482/4660/availability" }, 1)
+            .contains(Line("qm482/4660/availability", "offline"));
+    }));
+}
