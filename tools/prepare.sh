@@ -12,6 +12,7 @@ packages=(
   locales
   libudev1
   openbox xdotool x11-utils imagemagick at-spi2-core python3-pyatspi
+  libqcustomplot-dev qt6-svg-dev
 )
 
 install_missing() {
