@@ -421,6 +421,60 @@ def journey_recording(j):
     print(f"journey recording: {len(got)} rows and records read back")
 
 
+def journey_chart(j):
+    """qm482-chart opened on the binary file the program records into at 1 s
+    from a drifting meter: new points arrive while it is open."""
+    import pyatspi
+    from screen import _walk
+    d = j.d
+    data = d.tmp / "pomiary"
+    data.mkdir()
+    binary = data / "hala.qmg"
+    d.start_sim("--drift")
+    d.install_program(ini_text() + "[LOG]\r\n" + "".join(f"{k}={v}\r\n" for k, v in {
+        "FILE_NAME": data / "hala.txt", "FILE_NAME_BIN": binary, "FILE_LOG": 1,
+        "FILE_LOG_BIN": 1, "FILE_INTERVAL": 1, "FILE_SEP_FORMAT": 2, "FILE_TEMP": 1,
+        "FILE_RH": 1, "FILE_PRESSURE": 1}.items()))
+    d.start_program()
+    j.wait_main("start")
+    wait_for("the first records", lambda: binary.exists() and binary.stat().st_size > 200,
+             timeout=20)
+    env = dict(d.env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+               QT_ACCESSIBILITY="1")
+    chart = d.spawn([str(d.build / "qm482-chart"), str(binary)], env=env)
+
+    def status():
+        reg = pyatspi.Registry.getDesktop(0)
+        for i in range(reg.childCount):
+            app = reg.getChildAtIndex(i)
+            if app is not None and app.get_process_id() == chart.pid:
+                for a in _walk(app):
+                    if a.getRoleName() == "label" and (a.name or "").startswith("Rekordy:"):
+                        return a.name
+        return None
+
+    def records():
+        m = re.match(r"Rekordy: (\d+)\s+Uszkodzone: (\d+)", status() or "")
+        return (int(m.group(1)), int(m.group(2))) if m else None
+
+    first, damaged = wait_for("the chart shows how many records it read", records, timeout=15)
+    if first < 3 or damaged != 0:
+        j.fail(f"the chart's status bar says {status()!r}")
+    time.sleep(1)  # the first draw
+    j.shot("chart-opened")
+    later = wait_for("new records reach the chart",
+                     lambda: (r := records()) is not None and r[0] >= first + 4 and r, timeout=10)
+    time.sleep(1)
+    j.shot("chart-later")
+    if later[1] != 0:
+        j.fail(f"the chart counts damaged records: {status()!r}")
+    os.killpg(chart.pid, signal.SIGTERM)
+    chart.wait(timeout=10)
+    d.groups.remove(chart.pid)
+    j.close_by_menu()
+    print(f"journey chart: {first} records at the start, {later[0]} a few seconds later")
+
+
 def report_rows(path, comment=()):
     """(time, temperature, humidity, pressure) of each data row; fails on
     anything that is not a whole, well-formed line, or on a file that does
@@ -643,7 +697,7 @@ def choose_colour(j, swatch):
 
 JOURNEYS = {"start": journey_start, "menus": journey_menus, "link": journey_link,
             "recording": journey_recording, "recording_setup": journey_recording_setup,
-            "styles": journey_styles}
+            "styles": journey_styles, "chart": journey_chart}
 
 
 # --- running ------------------------------------------------------------------
@@ -659,6 +713,8 @@ def run_as_nobody(name, build):
         (staged / "journeys").mkdir(parents=True)
         for tool in ("qm482", "qm482-sim", "qm482-dde", "qmg-dump"):
             shutil.copy2(build / tool, staged / tool)
+        if (build / "qm482-chart").exists():
+            shutil.copy2(build / "qm482-chart", staged / "qm482-chart")
         driver = stage / "driver"
         shutil.copytree(HERE, driver, ignore=shutil.ignore_patterns("__pycache__", "*.txt"))
         os.chmod(stage, 0o755)
