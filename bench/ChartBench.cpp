@@ -178,7 +178,6 @@ int main(int argc, char** argv)
             auto* line = new QLineSeries;
             chart->addSeries(line);
             auto* x = new QDateTimeAxis;
-            x->setTimeZone(QTimeZone::utc());
             chart->addAxis(x, Qt::AlignBottom);
             auto* y = new QValueAxis;
             chart->addAxis(y, Qt::AlignLeft);
@@ -198,7 +197,7 @@ int main(int argc, char** argv)
             const Times t = measure(15, [&](int) {
                 for (int q = 0; q < ChartSeries::kQuantities; ++q) {
                     const auto points = chart::Decimate(series.times(), series.values(q),
-                        last - s.seconds, last, 1200, series.gapThreshold());
+                        last - s.seconds, last, 1200, series.gapThreshold(), &series.summary(q));
                     QList<QPointF> list;
                     list.reserve(static_cast<qsizetype>(points.size()));
                     double lo = 1e300, hi = -1e300;

@@ -49,6 +49,28 @@ public:
         ++count_;
     }
 
+    void AddBlock(std::size_t first, std::size_t last, const Block& b)
+    {
+        if (count_ == 0) {
+            first_ = first;
+            min_ = b.minimumIndex;
+            max_ = b.maximumIndex;
+            minValue_ = b.minimum;
+            maxValue_ = b.maximum;
+        } else {
+            if (b.minimum < minValue_) {
+                min_ = b.minimumIndex;
+                minValue_ = b.minimum;
+            }
+            if (b.maximum > maxValue_) {
+                max_ = b.maximumIndex;
+                maxValue_ = b.maximum;
+            }
+        }
+        last_ = last;
+        count_ += b.count;
+    }
+
     void Flush(const std::vector<std::int64_t>& times, const std::vector<float>& values,
         std::vector<Point>& out)
     {
@@ -70,8 +92,42 @@ private:
 
 } // namespace
 
+void Summary::Add(std::size_t index, std::int64_t step, float value)
+{
+    const std::size_t b = index / kBlockSize;
+    if (b == blocks.size()) {
+        blocks.emplace_back();
+        longestStep.push_back(0);
+    } else if (index % kBlockSize != 0) {
+        longestStep[b] = std::max(longestStep[b], step);
+    }
+    Block& block = blocks[b];
+    if (std::isnan(value)) {
+        block.invalid = true;
+        return;
+    }
+    const auto at = static_cast<std::uint32_t>(index);
+    if (block.count == 0 || value < block.minimum) {
+        block.minimum = value;
+        block.minimumIndex = at;
+    }
+    if (block.count == 0 || value > block.maximum) {
+        block.maximum = value;
+        block.maximumIndex = at;
+    }
+    block.sum += value;
+    ++block.count;
+}
+
+void Summary::Clear()
+{
+    blocks.clear();
+    longestStep.clear();
+}
+
 std::vector<Point> Decimate(const std::vector<std::int64_t>& times,
-    const std::vector<float>& values, double from, double to, int columns, std::int64_t gap)
+    const std::vector<float>& values, double from, double to, int columns, std::int64_t gap,
+    const Summary* summary)
 {
     std::vector<Point> out;
     if (times.empty() || columns <= 0 || !(to > from))
@@ -88,7 +144,30 @@ std::vector<Point> Decimate(const std::vector<std::int64_t>& times,
     Column column;
     long current = std::numeric_limits<long>::min();
     bool broken = true; // nothing drawn yet: no break point needed
+    constexpr std::size_t kBlock = Summary::kBlockSize;
+    const auto columnOf = [&](std::size_t i) {
+        return static_cast<long>(std::floor((static_cast<double>(times[i]) - from) / width));
+    };
     for (std::size_t i = begin; i < end; ++i) {
+        // A whole block inside one column, with nothing that breaks the
+        // line, is taken by its figures.
+        if (summary != nullptr && i % kBlock == 0 && i + kBlock <= end
+            && i / kBlock < summary->blocks.size()) {
+            const Block& b = summary->blocks[i / kBlock];
+            const std::size_t last = i + kBlock - 1;
+            if (!b.invalid && summary->longestStep[i / kBlock] <= gap
+                && (i == begin || times[i] - times[i - 1] <= gap)
+                && columnOf(i) == columnOf(last)) {
+                if (columnOf(i) != current) {
+                    column.Flush(times, values, out);
+                    current = columnOf(i);
+                }
+                column.AddBlock(i, last, b);
+                broken = false;
+                i = last;
+                continue;
+            }
+        }
         const float v = values[i];
         const bool stepTooLong = i > begin && times[i] - times[i - 1] > gap;
         if (std::isnan(v) || stepTooLong) {
@@ -114,12 +193,31 @@ std::vector<Point> Decimate(const std::vector<std::int64_t>& times,
 }
 
 RangeStats Stats(const std::vector<std::int64_t>& times, const std::vector<float>& values,
-    double from, double to)
+    double from, double to, const Summary* summary)
 {
     RangeStats s;
     double sum = 0;
+    constexpr std::size_t kBlock = Summary::kBlockSize;
     const std::size_t end = upperIndex(times, to);
     for (std::size_t i = lowerIndex(times, from); i < end; ++i) {
+        if (summary != nullptr && i % kBlock == 0 && i + kBlock <= end
+            && i / kBlock < summary->blocks.size()) {
+            const Block& b = summary->blocks[i / kBlock];
+            if (b.count != 0) {
+                if (s.count == 0 || b.minimum < s.minimum) {
+                    s.minimum = b.minimum;
+                    s.minimumTime = times[b.minimumIndex];
+                }
+                if (s.count == 0 || b.maximum > s.maximum) {
+                    s.maximum = b.maximum;
+                    s.maximumTime = times[b.maximumIndex];
+                }
+                sum += b.sum;
+                s.count += b.count;
+            }
+            i += kBlock - 1;
+            continue;
+        }
         const float v = values[i];
         if (std::isnan(v))
             continue;

@@ -29,10 +29,13 @@ void ChartSeries::Append(std::int64_t time, const Readings& readings)
 {
     if (!time_.empty() && time < time_.back())
         sorted_ = false;
+    const std::int64_t step = time_.empty() ? 0 : time - time_.back();
     time_.push_back(time);
     value_[0].push_back(stored(readings.temperature));
     value_[1].push_back(stored(readings.humidity));
     value_[2].push_back(stored(readings.pressure));
+    for (int q = 0; q < kQuantities; ++q)
+        summary_[q].Add(time_.size() - 1, step, value_[q].back());
 }
 
 void ChartSeries::Clear()
@@ -40,6 +43,8 @@ void ChartSeries::Clear()
     time_.clear();
     for (auto& v : value_)
         v.clear();
+    for (auto& s : summary_)
+        s.Clear();
     sorted_ = true;
 }
 
@@ -59,6 +64,11 @@ void ChartSeries::SortIfNeeded()
     permute(time_);
     for (auto& v : value_)
         permute(v);
+    for (int q = 0; q < kQuantities; ++q) {
+        summary_[q].Clear();
+        for (std::size_t i = 0; i < time_.size(); ++i)
+            summary_[q].Add(i, i == 0 ? 0 : time_[i] - time_[i - 1], value_[q][i]);
+    }
     sorted_ = true;
 }
 

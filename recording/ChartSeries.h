@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recording/ChartDecimation.h"
 #include "recording/Readings.h"
 
 #include <cstddef>
@@ -7,7 +8,7 @@
 #include <vector>
 
 // The readings of one meter (one serial number) as columns: 20 bytes a
-// record, so a year at 1 s fits in memory. Times are local wall-clock
+// record and the block figures, so a year at 1 s fits in memory. Times are local wall-clock
 // seconds (WallSeconds), values NaN where the quantity was not valid.
 class ChartSeries {
 public:
@@ -22,12 +23,14 @@ public:
     std::size_t size() const { return time_.size(); }
     const std::vector<std::int64_t>& times() const { return time_; }
     const std::vector<float>& values(int quantity) const { return value_[quantity]; }
+    const chart::Summary& summary(int quantity) const { return summary_[quantity]; }
     // Steps longer than this break a line: a few typical intervals.
     std::int64_t gapThreshold() const;
 
 private:
     std::vector<std::int64_t> time_;
     std::vector<float> value_[kQuantities];
+    chart::Summary summary_[kQuantities];
     bool sorted_ = true;
 };
 

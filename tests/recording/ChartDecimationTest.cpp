@@ -65,6 +65,53 @@ TEST(ChartDecimation, AOneRecordSpikeStaysVisibleAtEveryZoom)
     }
 }
 
+TEST(ChartDecimation, BlockFiguresGiveWhatEveryRecordGives)
+{
+    // Invalid values, silences and a clock put back, at block edges and
+    // inside blocks.
+    ChartSeries series;
+    std::int64_t t = 5000;
+    for (std::size_t i = 0; i < 300000; ++i) {
+        t += i % 7919 == 0 ? 600 : (i % 4099 == 0 ? 0 : 1);
+        Readings r;
+        r.temperature
+            = { std::sin(static_cast<double>(i) / 900) * 10 + static_cast<double>(i % 17) * 0.1,
+                  i % 3001 != 5 && i % 65536 != 0 };
+        r.humidity = { static_cast<double>(i % 101), true };
+        series.Append(t, r);
+    }
+    series.Append(t - 30, Readings {});
+    series.SortIfNeeded();
+    const double first = static_cast<double>(series.times().front());
+    const double last = static_cast<double>(series.times().back());
+    const auto same = [](const std::vector<chart::Point>& a, const std::vector<chart::Point>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+            return x.time == y.time
+                && (x.value == y.value || (std::isnan(x.value) && std::isnan(y.value)));
+        });
+    };
+    for (int q : { 0, 1, 2 }) {
+        for (int columns : { 1, 50, 1280 }) {
+            for (double from : { first - 10, first + 12345.5, last - 3000 }) {
+                for (double to : { last + 10, from + 9000, from + 70 }) {
+                    SCOPED_TRACE(
+                        testing::Message() << q << " " << columns << " " << from << " " << to);
+                    const auto& v = series.values(q);
+                    EXPECT_TRUE(same(chart::Decimate(series.times(), v, from, to, columns, 3),
+                        chart::Decimate(
+                            series.times(), v, from, to, columns, 3, &series.summary(q))));
+                    const chart::RangeStats a = chart::Stats(series.times(), v, from, to);
+                    const chart::RangeStats b
+                        = chart::Stats(series.times(), v, from, to, &series.summary(q));
+                    EXPECT_EQ(std::tie(a.count, a.minimum, a.minimumTime, a.maximum, a.maximumTime),
+                        std::tie(b.count, b.minimum, b.minimumTime, b.maximum, b.maximumTime));
+                    EXPECT_NEAR(a.mean, b.mean, 1e-9);
+                }
+            }
+        }
+    }
+}
+
 TEST(ChartDecimation, InvalidValuesAndLongStepsBreakTheLineOnce)
 {
     // 0..9 every second, "???" at 4 and 5, then a silence of a minute.
@@ -72,6 +119,7 @@ TEST(ChartDecimation, InvalidValuesAndLongStepsBreakTheLineOnce)
     std::vector<float> values { 1, 2, 3, 4, kNaN, kNaN, 7, 8, 9, 10, 11, 12 };
     const auto points = chart::Decimate(times, values, 0, 71, 1000, 3);
     std::vector<double> seen;
+    seen.reserve(points.size());
     for (const auto& p : points)
         seen.push_back(std::isnan(p.value) ? -1 : p.value);
     EXPECT_EQ(seen, (std::vector<double> { 1, 2, 3, 4, -1, 7, 8, 9, 10, -1, 11, 12 }));

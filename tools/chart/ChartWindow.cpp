@@ -284,8 +284,8 @@ void ChartWindow::redraw()
             const std::int64_t gap = series.gapThreshold();
             for (int q = 0; q < ChartSeries::kQuantities; ++q) {
                 const int columns = std::max(1, rects_[static_cast<std::size_t>(q)]->width());
-                const auto points = chart::Decimate(
-                    series.times(), series.values(q), range.lower, range.upper, columns, gap);
+                const auto points = chart::Decimate(series.times(), series.values(q), range.lower,
+                    range.upper, columns, gap, &series.summary(q));
                 QVector<double> keys(static_cast<qsizetype>(points.size()));
                 QVector<double> values(static_cast<qsizetype>(points.size()));
                 for (std::size_t i = 0; i < points.size(); ++i) {
@@ -294,6 +294,8 @@ void ChartWindow::redraw()
                 }
                 QCPGraph* graph = plot_->graph(g++);
                 graph->setData(keys, values, true);
+                // Smoothing thousands of short segments costs more than it shows.
+                graph->setAntialiased(points.size() < static_cast<std::size_t>(columns));
                 // Dots while the records are few enough to tell apart: a lone
                 // record has no line to show it.
                 const bool sparse = points.size() * 4 < static_cast<std::size_t>(columns);
@@ -357,8 +359,8 @@ void ChartWindow::updateStatus()
         chart::RangeStats all;
         double sum = 0;
         for (const auto& [serial, series] : recording_->series()) {
-            const chart::RangeStats s
-                = chart::Stats(series.times(), series.values(q), range.lower, range.upper);
+            const chart::RangeStats s = chart::Stats(
+                series.times(), series.values(q), range.lower, range.upper, &series.summary(q));
             if (s.count == 0)
                 continue;
             if (all.count == 0 || s.minimum < all.minimum) {
