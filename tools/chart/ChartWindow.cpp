@@ -217,7 +217,7 @@ void ChartWindow::rebuildGraphs()
             QCPAxisRect* rect = rects_[static_cast<std::size_t>(q)];
             QCPGraph* g
                 = plot_->addGraph(rect->axis(QCPAxis::atBottom), rect->axis(QCPAxis::atLeft));
-            g->setPen(QPen(colour, 1.5));
+            g->setPen(QPen(colour, 1));
             g->setName(serialText(serial));
             g->setAdaptiveSampling(false); // the data is decimated already
             if (q != 0)
@@ -294,8 +294,11 @@ void ChartWindow::redraw()
                 }
                 QCPGraph* graph = plot_->graph(g++);
                 graph->setData(keys, values, true);
-                // Smoothing thousands of short segments costs more than it shows.
-                graph->setAntialiased(points.size() < static_cast<std::size_t>(columns));
+                // Smoothing or widening thousands of short segments costs more
+                // than it shows (a wide pen is stroked as a polygon).
+                const bool dense = points.size() >= static_cast<std::size_t>(columns);
+                graph->setAntialiased(!dense);
+                graph->setPen(QPen(graph->pen().color(), dense ? 1.0 : 1.5));
                 // Dots while the records are few enough to tell apart: a lone
                 // record has no line to show it.
                 const bool sparse = points.size() * 4 < static_cast<std::size_t>(columns);
