@@ -117,6 +117,14 @@ int main(int argc, char** argv)
     const std::string binary = folder + "/qm482-bench.qmg";
     std::printf("records: %zu\n", n);
     writeBinary(binary, n);
+    struct Cleanup {
+        std::vector<std::string> paths;
+        ~Cleanup()
+        {
+            for (const auto& p : paths)
+                std::remove(p.c_str());
+        }
+    } cleanup { { binary, folder + "/qm482-bench.txt" } };
 
     // Opening: read, check and store every record.
     {
@@ -274,7 +282,5 @@ int main(int argc, char** argv)
     }
     std::printf("\nreport of %zu rows to PNG: qm482-chart %.0f ms, gnuplot %.0f ms (ratio %.1f)\n",
         reportRows, ours.median, gnuplot.median, gnuplot.median / ours.median);
-    std::remove(binary.c_str());
-    std::remove(reportPath.c_str());
     return 0;
 }
