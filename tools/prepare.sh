@@ -13,6 +13,7 @@ packages=(
   libudev1
   openbox xdotool x11-utils imagemagick at-spi2-core python3-pyatspi
   libmosquitto-dev mosquitto mosquitto-clients
+  libqcustomplot-dev qt6-svg-dev
 )
 
 install_missing() {

@@ -155,8 +155,9 @@ class Desktop:
              "org.a11y.Bus.GetAddress"], env=self.env, capture_output=True,
             timeout=5).returncode == 0, timeout=15)
 
-    def start_sim(self, *args):
-        self.sim = self.spawn([str(self.build / "qm482-sim"), "--port", "7", "--fast",
+    def start_sim(self, *args, pace=("--fast",)):
+        """The meter on COM7; `pace` () sends at the real meter's pace."""
+        self.sim = self.spawn([str(self.build / "qm482-sim"), "--port", "7", *pace,
                                "--quiet", *args])
         wait_for("the simulated meter links COM7", lambda: (self.ports / "COM7").exists())
         return self.sim
@@ -174,11 +175,14 @@ class Desktop:
             # reused: the link would soon lead to another journey's meter.
             (self.ports / "COM7").unlink(missing_ok=True)
 
-    def install_program(self, ini_text):
+    def install_program(self, ini_text, chart=False):
+        """The program beside its settings and its manual; with the chart
+        viewer too when asked (without it "Uruchom Plotan" says it finds no
+        companion program)."""
         shutil.copy2(self.build / "qm482", self.app_dir / "qm482")
-        # The manual lies beside the program, as the build leaves it.
-        if (self.build / "qm482.html").exists():
-            shutil.copy2(self.build / "qm482.html", self.app_dir / "qm482.html")
+        for beside in ("qm482.html", "qm482-chart") if chart else ("qm482.html",):
+            if (self.build / beside).exists():
+                shutil.copy2(self.build / beside, self.app_dir / beside)
         self.ini.write_bytes(ini_text.encode())
 
     def start_program(self):

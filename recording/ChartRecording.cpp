@@ -1,0 +1,91 @@
+#include "recording/ChartRecording.h"
+
+#include "recording/QmgReader.h"
+
+#include <algorithm>
+#include <cctype>
+
+ChartRecording::ChartRecording(Kind kind)
+    : kind_(kind)
+{
+}
+
+ChartRecording::Kind ChartRecording::KindOf(std::string_view path)
+{
+    constexpr std::string_view kBinary = ".qmg";
+    if (path.size() < kBinary.size())
+        return Kind::Report;
+    const std::string_view end = path.substr(path.size() - kBinary.size());
+    const bool binary = std::equal(end.begin(), end.end(), kBinary.begin(),
+        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    return binary ? Kind::Binary : Kind::Report;
+}
+
+void ChartRecording::Feed(std::string_view bytes)
+{
+    pending_.append(bytes);
+    fed_ += bytes.size();
+    if (kind_ == Kind::Binary)
+        feedBinary();
+    else
+        feedReport();
+}
+
+void ChartRecording::Reset()
+{
+    series_.clear();
+    pending_.clear();
+    pendingOffset_ = 0;
+    fed_ = 0;
+    lastDamageEnd_ = 0;
+    records_ = 0;
+    damage_ = 0;
+    parser_ = report::Parser();
+}
+
+std::size_t ChartRecording::damaged() const
+{
+    return kind_ == Kind::Binary ? damage_ : parser_.badRows();
+}
+
+void ChartRecording::add(const LocalTime& time, const Readings& readings)
+{
+    series_[readings.serialNumber].Append(WallSeconds(time), readings);
+    ++records_;
+}
+
+void ChartRecording::feedBinary()
+{
+    qmg::Reader reader(pending_, pendingOffset_);
+    for (;;) {
+        const qmg::Reader::Step step = reader.Next();
+        if (step == qmg::Reader::Step::Record) {
+            add(reader.record().time, reader.record().readings());
+        } else if (step == qmg::Reader::Step::Damage) {
+            // A stretch cut by the end of one piece goes on in the next.
+            if (reader.damage().offset != lastDamageEnd_ || damage_ == 0)
+                ++damage_;
+            lastDamageEnd_ = reader.damage().offset + reader.damage().size;
+        } else {
+            break;
+        }
+    }
+    const auto taken = static_cast<std::size_t>(reader.position() - pendingOffset_);
+    pending_.erase(0, taken);
+    pendingOffset_ = reader.position();
+}
+
+void ChartRecording::feedReport()
+{
+    struct Sink : report::Parser::Sink {
+        ChartRecording* self;
+        explicit Sink(ChartRecording* s)
+            : self(s)
+        {
+        }
+        void Row(const report::ParsedRow& row) override { self->add(row.time, row.readings); }
+    } sink(this);
+    const std::size_t taken = parser_.Feed(pending_, sink);
+    pending_.erase(0, taken);
+    pendingOffset_ += taken;
+}

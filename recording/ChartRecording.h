@@ -1,0 +1,51 @@
+#pragma once
+
+#include "recording/ChartSeries.h"
+#include "recording/ReportParser.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+// A recording being read into chart series, one per serial number: a binary
+// measurement file or a text report, fed whole or piece by piece as it
+// grows. Damage is counted and skipped, never fatal.
+class ChartRecording {
+public:
+    enum class Kind { Binary, Report };
+
+    explicit ChartRecording(Kind kind);
+    // By the name's ending: ".qmg" is binary, anything else a report.
+    static Kind KindOf(std::string_view path);
+
+    // The bytes that follow those fed so far. Keeps an unfinished record or
+    // line until the rest arrives.
+    void Feed(std::string_view bytes);
+    // Back to an empty recording, as for a file that was emptied or replaced.
+    void Reset();
+
+    Kind kind() const { return kind_; }
+    const std::map<int, ChartSeries>& series() const { return series_; }
+    std::map<int, ChartSeries>& series() { return series_; }
+    std::size_t records() const { return records_; }
+    // Damaged stretches of a binary file, unreadable rows of a report.
+    std::size_t damaged() const;
+    // Bytes taken from the file so far, the unfinished tail included.
+    std::uint64_t fed() const { return fed_; }
+
+private:
+    void add(const LocalTime& time, const Readings& readings);
+    void feedBinary();
+    void feedReport();
+
+    Kind kind_;
+    std::map<int, ChartSeries> series_;
+    std::string pending_; // bytes not yet taken, from file offset pendingOffset_
+    std::uint64_t pendingOffset_ = 0;
+    std::uint64_t fed_ = 0;
+    std::uint64_t lastDamageEnd_ = 0;
+    std::size_t records_ = 0;
+    std::size_t damage_ = 0;
+    report::Parser parser_;
+};
