@@ -185,15 +185,32 @@ class Desktop:
                 shutil.copy2(self.build / beside, self.app_dir / beside)
         self.ini.write_bytes(ini_text.encode())
 
-    def start_program(self):
+    def start_program(self, locale=None):
+        """The program; with `locale` (e.g. "pl_PL.UTF-8") as a desktop in
+        that language runs it, the locale made here if the system lacks it."""
         env = dict(self.env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                    QT_ACCESSIBILITY="1")
+        if locale is not None:
+            env.update(LC_ALL=locale, LANG=locale, LOCPATH=str(self._make_locale(locale)))
         # Under AddressSanitizer: what Qt's libraries keep until exit is not
         # this program's leak, and would change its exit code.
         env["ASAN_OPTIONS"] = ":".join(filter(None, [env.get("ASAN_OPTIONS"),
                                                      "detect_leaks=0"]))
         self.program = self.spawn([str(self.app_dir / "qm482")], env=env)
         return self.program
+
+    def _make_locale(self, locale):
+        folder = self.tmp / "locales"
+        if not (folder / locale / "LC_NUMERIC").exists():
+            language, _, charset = locale.partition(".")
+            folder.mkdir(exist_ok=True)
+            r = subprocess.run(["localedef", "-i", language, "-f", charset,
+                                str(folder / locale)], capture_output=True, text=True,
+                               timeout=60)
+            if not (folder / locale / "LC_NUMERIC").exists():
+                raise JourneyFailure(f"cannot make the locale {locale} (install 'locales'): "
+                                     f"{r.stderr.strip()[-200:]}")
+        return folder
 
     def wait_program_end(self, timeout=10):
         try:

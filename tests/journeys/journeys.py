@@ -368,7 +368,8 @@ def journey_recording(j):
         "FILE_NAME": f"{report};", "FILE_NAME_BIN": binary, "FILE_LOG": 1, "FILE_LOG_BIN": 1,
         "FILE_INTERVAL": 1, "FILE_SEP_FORMAT": 2, "FILE_TEMP": 1, "FILE_RH": 1,
         "FILE_PRESSURE": 1}.items()))
-    d.start_program()
+    # On a Polish desktop: its decimal comma must reach no panel, file or bus text.
+    d.start_program(locale="pl_PL.UTF-8")
     j.wait_main("start")
     j.expect_readings("start")
     try:
