@@ -1,4 +1,5 @@
 #include "dde/ItemText.h"
+#include "support/PolishLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -31,22 +32,6 @@ void ExpectNumberTable()
         EXPECT_EQ(NumberText(c.value), c.text) << "value " << c.value;
 }
 
-// A Polish locale, made in a temporary folder when the system has none.
-bool UsePolishLocale()
-{
-    if (std::setlocale(LC_ALL, "pl_PL.UTF-8") != nullptr)
-        return true;
-    const auto dir = std::filesystem::temp_directory_path() / "qm482-dde-locale";
-    std::filesystem::create_directories(dir);
-    const std::string command
-        = "localedef -i pl_PL -f UTF-8 '" + (dir / "pl_PL.UTF-8").string() + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0
-        && !std::filesystem::exists(dir / "pl_PL.UTF-8" / "LC_NUMERIC"))
-        return false;
-    ::setenv("LOCPATH", dir.c_str(), 1);
-    return std::setlocale(LC_ALL, "pl_PL.UTF-8") != nullptr;
-}
-
 } // namespace
 
 TEST(NumberText, CutsTowardZeroAndRoundsExactHalvesAway)
@@ -58,7 +43,8 @@ TEST(NumberText, IgnoresADecimalCommaLocale)
 {
     // A missing locale would hide the one proof that a decimal comma never
     // reaches the bus: a failure, not a skip (./check installs 'locales').
-    ASSERT_TRUE(UsePolishLocale()) << "no Polish locale can be made (install 'locales')";
+    ASSERT_TRUE(testlocale::UsePolishLocale())
+        << "no Polish locale can be made (install 'locales')";
     char probe[16];
     std::snprintf(probe, sizeof probe, "%.1f", 1.5);
     EXPECT_STREQ(probe, "1,5"); // the locale really is in force

@@ -1,4 +1,5 @@
 #include "display/ValueFormat.h"
+#include "support/PolishLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -58,30 +59,11 @@ TEST(ValueFormat, UnitConversionOnlyBetweenWattsAndKilolux)
 TEST(ValueFormat, DecimalCommaLocaleChangesNothing)
 {
     // A Polish desktop writes 1,5; the panels must still show 1.5.
-    const char* candidates[] = { "pl_PL.UTF-8", "pl_PL.utf8", "de_DE.UTF-8", "de_DE.utf8" };
-    const char* set = nullptr;
-    for (const char* name : candidates) {
-        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
-            set = name;
-            break;
-        }
-    }
-    if (set == nullptr) {
-        const std::string dir = "/tmp/qm482-test-locale";
-        std::filesystem::create_directories(dir);
-        const std::string cmd
-            = "localedef -i pl_PL -f UTF-8 " + dir + "/pl_PL.UTF-8 >/dev/null 2>&1";
-        if (std::system(cmd.c_str()) == 0) {
-            ::setenv("LOCPATH", dir.c_str(), 1);
-            set = std::setlocale(LC_NUMERIC, "pl_PL.UTF-8");
-        }
-    }
-    // ./check installs the locale sources: without a decimal-comma locale
-    // this proof is missing, which is a failure, not a skip.
-    ASSERT_NE(set, nullptr) << "no decimal-comma locale can be made (install 'locales')";
+    ASSERT_TRUE(testlocale::UsePolishLocale())
+        << "no decimal-comma locale can be made (install 'locales')";
     char buf[16];
     std::snprintf(buf, sizeof buf, "%.1f", 1.5);
     ASSERT_STREQ(buf, "1,5") << "the locale does not use a decimal comma";
     expectTheTable();
-    std::setlocale(LC_NUMERIC, "C");
+    std::setlocale(LC_ALL, "C");
 }

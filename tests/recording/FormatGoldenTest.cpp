@@ -2,6 +2,7 @@
 // hand from the published layouts, also under a decimal-comma locale.
 #include "recording/BinaryRecord.h"
 #include "recording/ReportFormat.h"
+#include "support/PolishLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -97,22 +98,6 @@ void expectBinaryGoldens()
     EXPECT_EQ(qmg::Record(at(32), negative), golden("negative.qmg"));
 }
 
-// A Polish locale, made in a temporary folder when the system has none.
-bool usePolishLocale()
-{
-    if (std::setlocale(LC_ALL, "pl_PL.UTF-8") != nullptr)
-        return true;
-    const auto dir = std::filesystem::temp_directory_path() / "qm482-recording-locale";
-    std::filesystem::create_directories(dir);
-    const std::string command
-        = "localedef -i pl_PL -f UTF-8 '" + (dir / "pl_PL.UTF-8").string() + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0
-        && !std::filesystem::exists(dir / "pl_PL.UTF-8" / "LC_NUMERIC"))
-        return false;
-    ::setenv("LOCPATH", dir.c_str(), 1);
-    return std::setlocale(LC_ALL, "pl_PL.UTF-8") != nullptr;
-}
-
 } // namespace
 
 TEST(ReportFormat, MatchesTheGoldenFiles)
@@ -142,7 +127,7 @@ TEST(RecordingFormats, ADecimalCommaLocaleChangesNoByte)
 {
     // A missing locale would hide the one proof that a decimal comma never
     // reaches a file: a failure, not a skip (./check installs 'locales').
-    ASSERT_TRUE(usePolishLocale()) << "no pl_PL locale can be made (install 'locales')";
+    ASSERT_TRUE(testlocale::UsePolishLocale()) << "no pl_PL locale can be made (install 'locales')";
     char buf[16];
     std::snprintf(buf, sizeof buf, "%.1f", 1.5);
     ASSERT_STREQ(buf, "1,5") << "the locale does not use a decimal comma";
