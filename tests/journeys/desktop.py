@@ -124,9 +124,19 @@ class Desktop:
         for tool in ("openbox", "xdotool", "import"):
             if not shutil.which(tool):
                 raise JourneyFailure(f"cannot drive the desktop: {tool} is not installed")
-        self.spawn(["openbox", "--sm-disable"])
-        # openbox owns the screen's window-manager selection once it runs.
-        wait_for("the window manager starts", lambda: _wm_running(self.env), timeout=15)
+        # openbox owns the screen's window-manager selection once it runs. On
+        # a loaded machine (the sanitizer run) it can be slow, or lose a race
+        # with the new screen and end: it is started once more then.
+        for attempt in (1, 2):
+            wm = self.spawn(["openbox", "--sm-disable"])
+            try:
+                wait_for("the window manager starts", lambda: _wm_running(self.env) or
+                         wm.poll() is not None, timeout=30)
+            except JourneyFailure:
+                raise JourneyFailure("the window manager did not start within 30 s") from None
+            if wm.poll() is None:
+                return
+        raise JourneyFailure(f"the window manager ended at start (exit code {wm.poll()})")
 
     def _start_buses(self):
         conf = self.tmp / "session.conf"
