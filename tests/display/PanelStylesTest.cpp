@@ -11,6 +11,7 @@
 #include "settings/Application.h"
 #include "settings/PosixFileLayer.h"
 #include "settings/TempDir.h"
+#include "support/ProgramFolder.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -195,31 +196,6 @@ TEST_F(StyledPanels, ChosenFontShowsInPreviewAnulujRestoresTheWholeDescription)
     EXPECT_TRUE(humidity.valueFont().italic());
 }
 
-namespace {
-
-// The program in a folder of its own with its settings file beside it.
-class ProgramFolder {
-public:
-    ProgramFolder()
-    {
-        std::filesystem::create_symlink(dir / "qm482", dir / "exe");
-        inputs.exeLink = dir / "exe";
-        inputs.home = dir.path();
-    }
-    void Run(Application::ModalRun run)
-    {
-        PosixFileLayer files(inputs);
-        Application app(&files, std::move(run));
-        app.Run();
-    }
-    std::string ini() const { return ReadFile(dir / "qm480cfg.ini"); }
-
-    TempDir dir;
-    SettingsLocation::Inputs inputs;
-};
-
-} // namespace
-
 TEST(StylesInTheProgram, OkColoursAreSavedAndSigtermPutsTheOldOnesBack)
 {
     ScriptedChoosers choosers;
@@ -235,7 +211,7 @@ TEST(StylesInTheProgram, OkColoursAreSavedAndSigtermPutsTheOldOnesBack)
         });
         d.menuAction(MainDialog::ID_COLOURS)->trigger();
     });
-    std::string ini = program.ini();
+    std::string ini = ReadFile(program.ini());
     EXPECT_NE(ini.find("BACKGROUND_RH=255\r\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("TEXT_PRESSURE=65280\r\n"), std::string::npos) << ini;
 
@@ -254,7 +230,7 @@ TEST(StylesInTheProgram, OkColoursAreSavedAndSigtermPutsTheOldOnesBack)
         EXPECT_TRUE(ended);
         EXPECT_EQ(d.temperaturePanel().textColour(), 8404992u);
     });
-    ini = program.ini();
+    ini = ReadFile(program.ini());
     EXPECT_NE(ini.find("TEXT_TEMP=8404992\r\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("BACKGROUND_RH=255\r\n"), std::string::npos) << ini;
 }

@@ -4,6 +4,7 @@
 #include "display/ValuePanel.h"
 #include "mqtt/MqttPublisher.h"
 #include "settings/PosixFileLayer.h"
+#include "support/ProgramFolder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -16,32 +17,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-namespace {
-
-// The program "installed" in a folder of the test's own: the settings
-// file lies beside it.
-class ProgramFolder {
-public:
-    ProgramFolder()
-    {
-        std::filesystem::create_symlink(dir / "qm482", dir / "exe");
-        inputs.exeLink = dir / "exe";
-        inputs.home = dir.path();
-    }
-    void Run(Application::ModalRun run)
-    {
-        PosixFileLayer files(inputs);
-        Application app(&files, std::move(run));
-        EXPECT_FALSE(app.Run());
-    }
-    std::string ini() const { return dir / "qm480cfg.ini"; }
-
-    TempDir dir;
-    SettingsLocation::Inputs inputs;
-};
-
-} // namespace
 
 TEST(Application, FirstRunWritesEveryDefaultAndARunWithoutChangesLeavesTheFile)
 {
