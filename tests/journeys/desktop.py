@@ -127,8 +127,10 @@ class Desktop:
         # openbox owns the screen's window-manager selection once it runs. On
         # a loaded machine (the sanitizer run) it can be slow, or lose a race
         # with the new screen and end: it is started once more then.
+        log = self.tmp / "openbox.log"
         for attempt in (1, 2):
-            wm = self.spawn(["openbox", "--sm-disable"])
+            with open(log, "w") as out:
+                wm = self.spawn(["openbox", "--sm-disable"], stdout=out)
             try:
                 wait_for("the window manager starts", lambda: _wm_running(self.env) or
                          wm.poll() is not None, timeout=30)
@@ -136,7 +138,8 @@ class Desktop:
                 raise JourneyFailure("the window manager did not start within 30 s") from None
             if wm.poll() is None:
                 return
-        raise JourneyFailure(f"the window manager ended at start (exit code {wm.poll()})")
+        said = log.read_text(errors="replace").strip()[-300:]
+        raise JourneyFailure(f"the window manager ended at start (exit code {wm.poll()}): {said}")
 
     def _start_buses(self):
         conf = self.tmp / "session.conf"
@@ -304,11 +307,21 @@ class Desktop:
     # --- the end ---------------------------------------------------------
 
     def close(self):
+        # The screen last and with SIGTERM, so it removes its socket and lock
+        # file: stale ones would trouble the next screen that gets its number.
+        screen = getattr(self, "xvfb", None)
         for pgid in reversed(self.groups):
+            if screen is None or pgid != screen.pid:
+                try:
+                    os.killpg(pgid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+        if screen is not None and screen.pid in self.groups:
             try:
-                os.killpg(pgid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
+                screen.terminate()
+                screen.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                screen.kill()
         self.groups.clear()
         # Whatever re-parented itself to us (bus children) goes too.
         for _ in range(50):
