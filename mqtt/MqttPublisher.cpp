@@ -6,9 +6,15 @@
 #include <QMetaObject>
 #include <QWidget>
 
+#include <chrono>
+#include <cstdio>
 #include <ctime>
 
 namespace {
+
+// Longer than the client's own bound for a clean goodbye; what is left then
+// is a name lookup that hangs, and the broker sends our will instead.
+constexpr auto kExitWait = std::chrono::seconds(4);
 
 LocalTime LocalNow()
 {
@@ -23,12 +29,16 @@ LocalTime LocalNow()
 MqttPublisher::MqttPublisher(QWidget* window, Clock clock)
     : window_(window)
     , clock_(clock ? std::move(clock) : Clock(LocalNow))
+    , guard_(std::make_shared<Guard>())
 {
+    guard_->target = this;
 }
 
 MqttPublisher::~MqttPublisher()
 {
     Shutdown();
+    std::lock_guard lock(guard_->mutex);
+    guard_->target = nullptr;
 }
 
 MqttMessage MqttPublisher::AvailabilityMessage(bool online) const
@@ -66,8 +76,9 @@ void MqttPublisher::PublishAvailability()
 
 void MqttPublisher::Apply()
 {
-    Shutdown();
+    Retire();
     ++generation_;
+    startPending_ = false;
     if (!settings.enabled) {
         SetState(MqttState::Off);
         return;
@@ -76,6 +87,16 @@ void MqttPublisher::Apply()
         SetState(MqttState::WaitingForMeter);
         return;
     }
+    if (retiring_.joinable()) {
+        startPending_ = true;
+        SetState(MqttState::Connecting);
+        return;
+    }
+    StartClient();
+}
+
+void MqttPublisher::StartClient()
+{
     clientSerial_ = serial_;
     prefix_ = EffectiveTopicPrefix(settings, serial_);
     MqttClient::Options o;
@@ -88,14 +109,57 @@ void MqttPublisher::Apply()
     o.caFile = settings.caFile;
     o.will = AvailabilityMessage(false);
     const unsigned generation = generation_;
-    client_ = std::make_unique<MqttClient>([this, generation](bool connected, MqttFailure why) {
-        QMetaObject::invokeMethod(
-            this, [=, this] { OnConnection(generation, connected, why); }, Qt::QueuedConnection);
-    });
+    client_ = std::make_unique<MqttClient>(
+        [guard = guard_, generation](bool connected, MqttFailure why) {
+            std::lock_guard lock(guard->mutex);
+            if (MqttPublisher* self = guard->target)
+                QMetaObject::invokeMethod(
+                    self, [=] { self->OnConnection(generation, connected, why); },
+                    Qt::QueuedConnection);
+        });
     SetState(MqttState::Connecting);
     if (!client_->Start(o)) {
         client_.reset();
         SetState(MqttState::NotConnected, MqttFailure::Other);
+    }
+}
+
+void MqttPublisher::Retire()
+{
+    if (!client_)
+        return;
+    if (retiring_.joinable())
+        retiring_.join(); // cannot happen: no client starts while one retires
+    const MqttMessage offline = AvailabilityMessage(false);
+    {
+        std::lock_guard lock(guard_->mutex);
+        guard_->retiring = true;
+    }
+    retiring_ = std::thread([client = std::move(client_), offline, guard = guard_]() mutable {
+        client->Stop(&offline);
+        client.reset();
+        std::lock_guard lock(guard->mutex);
+        guard->retiring = false;
+        guard->retired.notify_all();
+        if (MqttPublisher* self = guard->target)
+            QMetaObject::invokeMethod(
+                self, [self] { self->OnRetired(); }, Qt::QueuedConnection);
+    });
+    sentAvailability_.clear();
+    clientSerial_ = 0;
+}
+
+void MqttPublisher::OnRetired()
+{
+    {
+        std::lock_guard lock(guard_->mutex);
+        if (guard_->retiring || !retiring_.joinable())
+            return; // a report of a retirement already waited for
+    }
+    retiring_.join();
+    if (startPending_) {
+        startPending_ = false;
+        StartClient();
     }
 }
 
@@ -121,13 +185,20 @@ void MqttPublisher::OnConnection(unsigned generation, bool connected, MqttFailur
 
 void MqttPublisher::Shutdown()
 {
-    if (!client_)
+    startPending_ = false;
+    Retire();
+    if (!retiring_.joinable())
         return;
-    const MqttMessage offline = AvailabilityMessage(false);
-    client_->Stop(&offline);
-    client_.reset();
-    sentAvailability_.clear();
-    clientSerial_ = 0;
+    std::unique_lock lock(guard_->mutex);
+    if (guard_->retired.wait_for(lock, kExitWait, [this] { return !guard_->retiring; })) {
+        lock.unlock();
+        retiring_.join();
+        return;
+    }
+    // The thread owns its client and reaches this object only through the
+    // guard, so it may finish (or be ended with the process) on its own.
+    retiring_.detach();
+    std::fputs("MQTT: no answer from the broker, leaving without saying goodbye\n", stderr);
 }
 
 void MqttPublisher::SetState(MqttState state, MqttFailure why)

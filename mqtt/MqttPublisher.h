@@ -6,8 +6,11 @@
 #include <QObject>
 #include <QPointer>
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 class MqttClient;
 class MqttDialog;
@@ -38,7 +41,8 @@ public:
     void RunDialog();
     // Connects anew with `settings` (or disconnects when turned off).
     void Apply();
-    // The program ends: "offline", then a clean disconnect.
+    // The program ends: "offline", then a clean disconnect, waiting a few
+    // seconds at most for a broker (or a name service) that does not answer.
     void Shutdown();
 
     MqttState state() const { return state_; }
@@ -48,6 +52,19 @@ signals:
     void stateChanged();
 
 private:
+    // What the client threads may still reach after this object is gone.
+    struct Guard {
+        std::mutex mutex;
+        std::condition_variable retired;
+        MqttPublisher* target = nullptr;
+        bool retiring = false;
+    };
+
+    void StartClient();
+    // Ends the current client on a thread of its own: its goodbye may wait
+    // for a broker or a name lookup, the window must not.
+    void Retire();
+    void OnRetired();
     void OnConnection(unsigned generation, bool connected, MqttFailure why);
     void PublishAvailability();
     void SetState(MqttState state, MqttFailure why = MqttFailure::None);
@@ -55,7 +72,12 @@ private:
 
     QWidget* window_;
     Clock clock_;
+    std::shared_ptr<Guard> guard_;
     std::unique_ptr<MqttClient> client_;
+    std::thread retiring_;
+    // A new client waits until the old one has said goodbye, so the broker
+    // never sees its "offline" (or its will) after the new "online".
+    bool startPending_ = false;
     unsigned generation_ = 0; // of the client whose reports count
     long serial_ = 0;
     long clientSerial_ = 0; // the serial number the client's topics are for

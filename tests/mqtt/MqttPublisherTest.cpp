@@ -2,12 +2,17 @@
 #include "Broker.h"
 #include "support/ScriptedMessageBox.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <cstdlib>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -177,4 +182,63 @@ TEST(MqttPublishing, TheBrokerTellsTheLastWillOfAProgramThatDies)
         return broker.Retained({ "qm482/4660/availability" }, 1)
             .contains(Line("qm482/4660/availability", "offline"));
     }));
+}
+
+// Run by the test below in a mount namespace whose name service never
+// answers: the client's thread hangs in its lookup of the broker's name.
+TEST(MqttPublishing, WithANameServiceThatNeverAnswers)
+{
+    if (std::getenv("QM482_TEST_SILENT_DNS") == nullptr)
+        GTEST_SKIP() << "only as the child of the name-service test";
+    MqttPublisher publisher(nullptr, [] { return kTime; });
+    publisher.settings = Enabled(1883);
+    publisher.settings.host = "broker.qm482.test";
+    publisher.OnFrame(true, kSerial, { Shown(21.5), Shown(45.0), Shown(1013.2) });
+    SpinUntil([] { return false; }, 300);
+
+    QElapsedTimer t;
+    t.start();
+    publisher.settings.port = 1884; // confirmed in the dialog
+    publisher.Apply();
+    EXPECT_LT(t.elapsed(), 300) << "the window waited for the old connection's name lookup";
+    EXPECT_EQ(publisher.state(), MqttState::Connecting);
+
+    t.restart();
+    publisher.Shutdown();
+    EXPECT_LT(t.elapsed(), 4800) << "the end of the program waited for the name lookup";
+}
+
+TEST(MqttPublishing, ANameLookupThatHangsHoldsUpNeitherTheWindowNorTheEnd)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a private resolver configuration needs a mount namespace";
+    // A name server that takes the questions and never answers.
+    const int silent = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in at {};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(53);
+    at.sin_addr.s_addr = htonl(0x7f000009); // 127.0.0.9
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    QTemporaryDir dir;
+    const QString resolv = dir.filePath("resolv.conf");
+    {
+        QFile f(resolv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("nameserver 127.0.0.9\noptions timeout:6 attempts:1\n");
+    }
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QM482_TEST_SILENT_DNS", "1");
+    child.setProcessEnvironment(env);
+    child.start("unshare",
+        { "--mount", "--propagation", "private", "sh", "-c",
+            "mount --bind \"$1\" /etc/resolv.conf && shift && exec \"$@\"", "sh", resolv,
+            QCoreApplication::applicationFilePath(),
+            "--gtest_filter=MqttPublishing.WithANameServiceThatNeverAnswers" });
+    ASSERT_TRUE(child.waitForFinished(30000));
+    const QString out = child.readAllStandardOutput() + child.readAllStandardError();
+    ::close(silent);
+    EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test") && !out.contains("SKIPPED"))
+        << out.toStdString();
 }
