@@ -190,6 +190,7 @@ void FileWriter::Run(const std::shared_ptr<Shared>& shared)
             q->rows.push_front(std::move(row));
             q->held = true;
         }
+        const Key key = q->key;
         std::shared_ptr<Queue> gone;
         if (q->closed && q->rows.empty()) {
             auto& queues = shared->queues;
@@ -197,7 +198,7 @@ void FileWriter::Run(const std::shared_ptr<Shared>& shared)
             gone = std::move(q);
         }
         if (shared->report)
-            shared->report(gone ? gone->key : q->key, ok ? 0 : error);
+            shared->report(key, ok ? 0 : error);
         shared->idle.notify_all();
         if (gone) {
             // The file closes (and its lock goes) outside the lock.
