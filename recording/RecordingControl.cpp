@@ -8,10 +8,14 @@
 #include "recording/ReportFormat.h"
 #include "resources/RecordingTexts.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QString>
+#include <QTimer>
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -24,7 +28,8 @@ QString utf8(const char* s)
 
 } // namespace
 
-RecordingControl::RecordingControl(RecordingState& state, RecordingHost& host)
+RecordingControl::RecordingControl(
+    RecordingState& state, RecordingHost& host, std::size_t queueLimit)
     : state_(state)
     , host_(host)
     , clock_(&RecordingControl::LocalNow)
@@ -36,12 +41,31 @@ RecordingControl::RecordingControl(RecordingState& state, RecordingHost& host)
         comment = dialog.comment();
         return true;
     })
+    , writer_(
+          [this](FileWriter::Key key, int error) {
+              QMetaObject::invokeMethod(
+                  &receiver_, [this, key, error] { OnWritten(key, error); }, Qt::QueuedConnection);
+          },
+          queueLimit)
 {
     report_.unavailableText = texts::recording::kReportUnavailable;
     binary_.unavailableText = texts::recording::kBinaryUnavailable;
 }
 
-RecordingControl::~RecordingControl() = default;
+RecordingControl::~RecordingControl()
+{
+    // Rows a slow disk has not taken yet get a bounded wait, so the program
+    // still ends; what is left is said where a log reader sees it.
+    Release(report_);
+    Release(binary_);
+    const std::size_t left = writer_.Shutdown(kExitWait);
+    if (left != 0) {
+        std::fprintf(stderr,
+            "qm482: %zu recorded rows were still waiting for the disk after %lld s and are not "
+            "written\n",
+            left, static_cast<long long>(kExitWait.count()));
+    }
+}
 
 LocalTime RecordingControl::LocalNow()
 {
@@ -64,7 +88,6 @@ void RecordingControl::OnTimer(unsigned id)
     if (id == RecordingState::TIMER_RECORD) {
         WriteReportRow();
         WriteBinaryRecord();
-        ReportFailures();
     } else if (id == RecordingState::TIMER_RECORD_START) {
         StartupOpening();
     }
@@ -78,15 +101,26 @@ void RecordingControl::StartupOpening()
         WriteReportRow();
     if (OpenAtStartup(binary_, s.binaryFileName, s.binaryEnabled != 0))
         WriteBinaryRecord();
-    ReportFailures();
     host_.EnableRecordingCommand();
+}
+
+void RecordingControl::ReleaseForReopening(Channel& channel, const std::string& name)
+{
+    const FileWriter::Key old = channel.key;
+    const bool same = old != 0 && channel.path == name;
+    Release(channel);
+    // The same file opens only once its earlier rows are in and its lock is
+    // free; the window goes on meanwhile, as under a box. A disk that does
+    // not get there in time leaves the file locked, and the opening says so.
+    if (same)
+        WaitWithEvents([this, old] { return !writer_.Holds(old); }, kReopenWait);
 }
 
 bool RecordingControl::OpenAtStartup(Channel& channel, const std::string& name, bool enabled)
 {
     // An empty name is passed over silently; a file the recording dialog
     // already opened is left as it is.
-    if (name.empty() || !enabled || channel.file != nullptr)
+    if (name.empty() || !enabled || channel.key != 0)
         return false;
     bool existed = false;
     int error = 0;
@@ -97,8 +131,7 @@ bool RecordingControl::OpenAtStartup(Channel& channel, const std::string& name, 
         return false;
     }
     // At start-up a file is always appended to: no question, no comment.
-    channel.file = std::move(file);
-    channel.failing = false;
+    Attach(channel, std::move(file), name);
     ArmIntervalTimer();
     return true;
 }
@@ -114,9 +147,32 @@ void RecordingControl::ArmIntervalTimer()
     host_.UpdateStatusLine();
 }
 
+void RecordingControl::Attach(
+    Channel& channel, std::unique_ptr<RecordingFile> file, const std::string& path)
+{
+    channel.key = writer_.Attach(std::move(file));
+    channel.path = path;
+    channel.failing = false;
+    channel.refused = 0;
+}
+
+void RecordingControl::Release(Channel& channel)
+{
+    if (channel.key == 0)
+        return;
+    writer_.Close(channel.key);
+    if (channel.refused != 0) {
+        std::fprintf(stderr,
+            "qm482: %zu rows were not recorded to %s: the disk did not take them\n",
+            channel.refused, channel.path.c_str());
+    }
+    channel.key = 0;
+    channel.refused = 0;
+}
+
 void RecordingControl::WriteReportRow()
 {
-    if (report_.file == nullptr)
+    if (report_.key == 0)
         return;
     Write(report_,
         report::Row(state_.settings, clock_(), host_.CurrentReadings(), state_.writtenColumns));
@@ -124,33 +180,80 @@ void RecordingControl::WriteReportRow()
 
 void RecordingControl::WriteBinaryRecord()
 {
-    if (binary_.file == nullptr)
+    if (binary_.key == 0)
         return;
     Write(binary_, qmg::Record(clock_(), host_.CurrentReadings()));
 }
 
-void RecordingControl::Write(Channel& channel, const std::string& bytes)
+void RecordingControl::Write(Channel& channel, std::string bytes)
 {
-    int error = 0;
-    if (channel.file->Append(bytes, error)) {
-        channel.failing = false;
-        channel.error = 0;
-    } else {
-        channel.error = error;
+    if (writer_.Append(channel.key, std::move(bytes)))
+        return;
+    // The disk has not taken a row for as long as the queue lasts: from now
+    // on rows are counted, not kept, and the user is told once.
+    if (channel.refused++ == 0) {
+        std::fprintf(stderr, "qm482: the disk is not taking rows for %s; new rows are not kept\n",
+            channel.path.c_str());
+        ShowWriteFailure(channel,
+            utf8(texts::recording::kWriteStalled).arg(QString::fromStdString(channel.path)));
     }
 }
 
-void RecordingControl::ReportFailures()
+void RecordingControl::OnWritten(FileWriter::Key key, int error)
 {
-    for (Channel* channel : { &report_, &binary_ }) {
-        const int error = channel->error;
-        channel->error = 0;
-        if (error != 0 && channel->file != nullptr)
-            ShowWriteFailure(*channel, channel->file->path(), error);
+    Channel* channel = nullptr;
+    for (Channel* c : { &report_, &binary_ }) {
+        if (c->key == key)
+            channel = c;
     }
+    // A file let go reports its own losses (the writer says them).
+    if (channel == nullptr || key == 0)
+        return;
+    if (error == 0) {
+        channel->failing = false;
+        if (channel->refused != 0 && writer_.Pending(key) == 0) {
+            std::fprintf(stderr,
+                "qm482: %zu rows were not recorded to %s: the disk did not take them\n",
+                channel->refused, channel->path.c_str());
+            channel->refused = 0;
+        }
+        return;
+    }
+    ShowWriteFailure(*channel,
+        utf8(texts::recording::kWriteFailed)
+            .arg(QString::fromStdString(channel->path),
+                QString::fromLocal8Bit(std::strerror(error))));
 }
 
-void RecordingControl::ShowWriteFailure(Channel& channel, const std::string& path, int error)
+bool RecordingControl::WaitWithEvents(
+    const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(5);
+    // Timers and the meter go on; the window takes no input meanwhile, so no
+    // command runs inside another.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return done();
+}
+
+bool RecordingControl::WaitForWrites(std::chrono::milliseconds timeout)
+{
+    const bool idle = WaitWithEvents(
+        [this] { return writer_.WaitIdle(std::chrono::milliseconds(0)); }, timeout);
+    // The outcomes were queued before the writer went idle.
+    QCoreApplication::sendPostedEvents(&receiver_, QEvent::MetaCall);
+    return idle;
+}
+
+void RecordingControl::ShowWriteFailure(Channel& channel, const QString& text)
 {
     // One box per file at a time, and one per run of failures: a disk that
     // stays full must not stack a box every tick.
@@ -160,9 +263,6 @@ void RecordingControl::ShowWriteFailure(Channel& channel, const std::string& pat
     }
     channel.failing = true;
     channel.boxOpen = true;
-    const QString text
-        = utf8(texts::recording::kWriteFailed)
-              .arg(QString::fromStdString(path), QString::fromLocal8Bit(std::strerror(error)));
     ShowMessage(host_.Window(), text, MessageBox::Icon::Error);
     channel.boxOpen = false;
 }
@@ -182,9 +282,9 @@ bool RecordingControl::ApplySettingsOnce()
     std::string comment = state_.recordingComment;
     if (!dialog_ || !dialog_(host_.Window(), edited, comment)) {
         // Cancelled: a kind whose file is not open is off; the rest runs on.
-        if (report_.file == nullptr)
+        if (report_.key == 0)
             s.reportEnabled = 0;
-        if (binary_.file == nullptr)
+        if (binary_.key == 0)
             s.binaryEnabled = 0;
         host_.UpdateStatusLine();
         return false;
@@ -200,20 +300,20 @@ bool RecordingControl::ApplySettingsOnce()
         state_.recordTimer = 0;
     }
     if (!reportOn)
-        report_.file.reset();
+        Release(report_);
     if (!binaryOn)
-        binary_.file.reset();
+        Release(binary_);
     if (!reportOn && !binaryOn) {
         host_.UpdateStatusLine();
         return false;
     }
 
     if (reportOn) {
-        if (report_.file == nullptr || s.reportFileName != previous.reportFileName
+        if (report_.key == 0 || s.reportFileName != previous.reportFileName
             || s.reportEnabled != previous.reportEnabled
             || s.separatorFormat != previous.separatorFormat) {
             // Closed first: no row goes to the old file after a failed reopening.
-            report_.file.reset();
+            ReleaseForReopening(report_, s.reportFileName);
             bool appended = false;
             bool again = false;
             auto file = OpenConfirmed(
@@ -221,40 +321,29 @@ bool RecordingControl::ApplySettingsOnce()
             if (file == nullptr)
                 return again;
             state_.writtenColumns = -1;
-            report_.file = std::move(file);
-            report_.failing = false;
+            Attach(report_, std::move(file), s.reportFileName);
             if (s.writeComment != 0) {
                 Write(report_,
                     report::CommentBlock(appended, comment, s.commentSerialNumber != 0,
                         host_.CurrentReadings().serialNumber));
             }
         }
-        if (report_.error == 0)
-            WriteReportRow();
-        if (report_.error != 0) {
-            ReportFailures();
-            return false;
-        }
+        WriteReportRow();
     }
 
     if (binaryOn) {
-        if (binary_.file == nullptr || s.binaryFileName != previous.binaryFileName
+        if (binary_.key == 0 || s.binaryFileName != previous.binaryFileName
             || s.binaryEnabled != previous.binaryEnabled) {
-            binary_.file.reset();
+            ReleaseForReopening(binary_, s.binaryFileName);
             bool appended = false;
             bool again = false;
             auto file = OpenConfirmed(
                 binary_, s.binaryFileName, texts::recording::kBinaryExists, appended, again);
             if (file == nullptr)
                 return again;
-            binary_.file = std::move(file);
-            binary_.failing = false;
+            Attach(binary_, std::move(file), s.binaryFileName);
         }
         WriteBinaryRecord();
-        if (binary_.error != 0) {
-            ReportFailures();
-            return false;
-        }
     }
 
     // The next tick comes one whole interval from now.
@@ -288,7 +377,9 @@ std::unique_ptr<RecordingFile> RecordingControl::OpenConfirmed(
     appended = existed && answer == MessageBox::Result::Yes;
     if (answer == MessageBox::Result::No && !file->Truncate(error)) {
         // The user asked for an empty file: none rather than the old content.
-        ShowWriteFailure(channel, name, error);
+        ShowWriteFailure(channel,
+            utf8(texts::recording::kWriteFailed)
+                .arg(QString::fromStdString(name), QString::fromLocal8Bit(std::strerror(error))));
         again = false;
         return nullptr;
     }
@@ -297,9 +388,9 @@ std::unique_ptr<RecordingFile> RecordingControl::OpenConfirmed(
 
 std::string RecordingControl::recordedFile() const
 {
-    if (binary_.file != nullptr)
-        return binary_.file->path();
-    if (report_.file != nullptr)
-        return report_.file->path();
+    if (binary_.key != 0)
+        return binary_.path;
+    if (report_.key != 0)
+        return report_.path;
     return {};
 }

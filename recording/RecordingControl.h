@@ -1,8 +1,12 @@
 #pragma once
 
+#include "recording/FileWriter.h"
 #include "recording/Readings.h"
 #include "recording/RecordingState.h"
 
+#include <QObject>
+
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,14 +29,19 @@ public:
 };
 
 // Recording to the text report and the binary file: the start 10 s after
-// the program's start, the interval timer, and the files. Each file fails
-// on its own: a write that fails shows one box for that file (not one per
-// tick), keeps the file open and is retried at the next tick.
+// the program's start, the interval timer, and the files. The rows are
+// written by a FileWriter thread, so a slow disk never stops the window;
+// outcomes come back to this thread. Each file fails on its own: a write
+// that fails shows one box for that file (not one per tick), keeps the file
+// open, and the failed row is retried, in order, before the next tick's.
 class RecordingControl {
 public:
     using Clock = std::function<LocalTime()>;
 
-    RecordingControl(RecordingState& state, RecordingHost& host);
+    // `queueLimit`: rows of one file that may wait for a slow disk; at one
+    // row a second the default lasts 18 hours.
+    RecordingControl(RecordingState& state, RecordingHost& host,
+        std::size_t queueLimit = FileWriter::kDefaultLimit);
     ~RecordingControl();
     RecordingControl(const RecordingControl&) = delete;
     RecordingControl& operator=(const RecordingControl&) = delete;
@@ -52,8 +61,8 @@ public:
     void SetClock(Clock clock) { clock_ = std::move(clock); }
     static LocalTime LocalNow();
 
-    bool reportOpen() const { return report_.file != nullptr; }
-    bool binaryOpen() const { return binary_.file != nullptr; }
+    bool reportOpen() const { return report_.key != 0; }
+    bool binaryOpen() const { return binary_.key != 0; }
     // The binary file being recorded, else the report, else empty: what a
     // chart viewer opens.
     std::string recordedFile() const;
@@ -61,13 +70,24 @@ public:
     // what a timer can count.
     static unsigned PeriodMs(int intervalSeconds);
 
+    // Waits, handling events, until every queued row is written (or holds
+    // after a failure) and its outcome handled; false after `timeout`.
+    bool WaitForWrites(std::chrono::milliseconds timeout);
+    // Tests slow the disk down.
+    void SetAppend(FileWriter::AppendFn append) { writer_.SetAppend(std::move(append)); }
+    // How long the program's end waits for rows a slow disk has not taken.
+    static constexpr std::chrono::seconds kExitWait { 5 };
+    // How long a reopening of the same file waits for its earlier rows.
+    static constexpr std::chrono::seconds kReopenWait { 10 };
+
 private:
     struct Channel {
-        std::unique_ptr<RecordingFile> file;
+        FileWriter::Key key = 0; // 0: no file
+        std::string path;
         const char* unavailableText;
         bool failing = false; // the last write failed; its box was shown
         bool boxOpen = false;
-        int error = 0; // of a failure not yet shown
+        std::size_t refused = 0; // rows not kept: the queue was full
     };
 
     void StartupOpening();
@@ -80,13 +100,21 @@ private:
     // or the command ends (the file could not be emptied).
     std::unique_ptr<RecordingFile> OpenConfirmed(Channel& channel, const std::string& name,
         const char* existsText, bool& appended, bool& again);
-    void ShowWriteFailure(Channel& channel, const std::string& path, int error);
+    void ShowWriteFailure(Channel& channel, const QString& text);
     bool OpenAtStartup(Channel& channel, const std::string& name, bool enabled);
+    void Attach(Channel& channel, std::unique_ptr<RecordingFile> file, const std::string& path);
+    // Lets the file go; its queued rows still go to it.
+    void Release(Channel& channel);
+    // Lets the file go before `name` is opened for the channel.
+    void ReleaseForReopening(Channel& channel, const std::string& name);
     void WriteReportRow();
     void WriteBinaryRecord();
-    void Write(Channel& channel, const std::string& bytes);
-    // Shows the boxes of the failures of the last writes, one per file.
-    void ReportFailures();
+    void Write(Channel& channel, std::string bytes);
+    // An outcome of the writer's, on this thread.
+    void OnWritten(FileWriter::Key key, int error);
+    // Handles events until `done` or the deadline; true when done.
+    static bool WaitWithEvents(
+        const std::function<bool()>& done, std::chrono::milliseconds timeout);
     void ArmIntervalTimer();
 
     RecordingState& state_;
@@ -95,4 +123,6 @@ private:
     SettingsDialog dialog_;
     Channel report_;
     Channel binary_;
+    QObject receiver_; // outcomes are queued to it; dies after the writer
+    FileWriter writer_;
 };

@@ -16,5 +16,9 @@ inline constexpr const char* kBinaryExists
 inline constexpr const char* kWriteFailed
     = "Nie można zapisać pomiaru do pliku %1.\n%2\nRejestracja trwa: zapis zostanie ponowiony "
       "przy następnym pomiarze.";
+// %1 the file. Shown when rows wait for a disk so long that no more are kept.
+inline constexpr const char* kWriteStalled
+    = "Dysk od dłuższego czasu nie przyjmuje pomiarów do pliku %1.\nZaległe pomiary czekają na "
+      "zapis; następne nie będą rejestrowane, dopóki dysk ich nie przyjmie.";
 
 } // namespace texts::recording

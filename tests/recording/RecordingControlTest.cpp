@@ -1,6 +1,7 @@
 #include "recording/RecordingControl.h"
 #include "platform/WindowTimers.h"
 #include "recording/BinaryRecord.h"
+#include "recording/FileWriter.h"
 #include "recording/RecordingFile.h"
 #include "recording/ReportFormat.h"
 #include "settings/TempDir.h"
@@ -8,10 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <sys/resource.h>
+#include <thread>
 
 namespace {
 
@@ -57,6 +64,13 @@ protected:
         return report::Row(state.settings, now, window.readings, columns);
     }
     std::string record() const { return qmg::Record(now, window.readings); }
+    // A file as it is once every row queued so far is in and its outcome
+    // handled.
+    std::string Read(const std::string& path)
+    {
+        EXPECT_TRUE(control.WaitForWrites(std::chrono::seconds(10))) << "the writes never ended";
+        return ReadFile(path);
+    }
 
     TempDir dir;
     ScriptedMessageBox boxes;
@@ -77,8 +91,8 @@ TEST_F(Recording, StartAppendsToWhatIsThereWritesAtOnceThenEveryInterval)
     int columns = -1;
     std::string report = "earlier run\r\n" + row(columns);
     std::string binary = record();
-    EXPECT_EQ(ReadFile(state.settings.reportFileName), report) << "no header, or not appended";
-    EXPECT_EQ(ReadFile(state.settings.binaryFileName), binary);
+    EXPECT_EQ(Read(state.settings.reportFileName), report) << "no header, or not appended";
+    EXPECT_EQ(Read(state.settings.binaryFileName), binary);
     EXPECT_TRUE(boxes.shown.empty()) << "the start asked or warned";
     EXPECT_FALSE(window.timers.IsRunning(RecordingState::TIMER_RECORD_START));
     EXPECT_TRUE(window.timers.IsRunning(RecordingState::TIMER_RECORD));
@@ -94,8 +108,8 @@ TEST_F(Recording, StartAppendsToWhatIsThereWritesAtOnceThenEveryInterval)
     control.OnTimer(RecordingState::TIMER_RECORD);
     report += row(columns);
     binary += record();
-    EXPECT_EQ(ReadFile(state.settings.reportFileName), report);
-    EXPECT_EQ(ReadFile(state.settings.binaryFileName), binary);
+    EXPECT_EQ(Read(state.settings.reportFileName), report);
+    EXPECT_EQ(Read(state.settings.binaryFileName), binary);
 }
 
 TEST_F(Recording, EmptyNameIsSkippedAndAFileThatCannotOpenSaysSoOnce)
@@ -133,7 +147,7 @@ TEST_F(Recording, ASecondWriterIsKeptOutAndTheDialogCancelledEndsThatKindOnly)
     EXPECT_TRUE(state.recording());
 }
 
-TEST_F(Recording, AFailingFileShowsOneBoxKeepsNoHalfRowAndTheOtherFileRecords)
+TEST_F(Recording, AFullDiskShowsOneBoxKeepsWholeRowsAndCatchesUpInOrder)
 {
     // A disk that fills up: writes past a size limit fail part-way.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -141,38 +155,214 @@ TEST_F(Recording, AFailingFileShowsOneBoxKeepsNoHalfRowAndTheOtherFileRecords)
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     WriteFile(state.settings.reportFileName, std::string(4000, 'x') + "\r\n");
     control.OnTimer(RecordingState::TIMER_RECORD_START);
-    const std::string whole = ReadFile(state.settings.reportFileName);
-    const std::size_t records = ReadFile(state.settings.binaryFileName).size();
+    const std::string whole = Read(state.settings.reportFileName);
+    const std::size_t records = Read(state.settings.binaryFileName).size();
 
     rlimit tight = saved;
     tight.rlim_cur = whole.size() + 10; // room for the first bytes of a row only
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
-    for (int tick = 0; tick < 3; ++tick)
+    int columns = state.writtenColumns;
+    std::string waiting;
+    for (int tick = 1; tick <= 3; ++tick) {
+        now.second = tick;
         control.OnTimer(RecordingState::TIMER_RECORD);
+        waiting += row(columns);
+        ASSERT_TRUE(control.WaitForWrites(std::chrono::seconds(10)));
+    }
     std::size_t failureBoxes = boxes.shown.size();
     EXPECT_EQ(failureBoxes, 1U) << "one box per run of failures, not one per tick";
     if (!boxes.shown.empty()) {
         EXPECT_TRUE(boxes.shown[0].text.contains(QString::fromStdString(dir / "raport.txt")));
         EXPECT_EQ(boxes.shown[0].icon, MessageBox::Icon::Error);
     }
-    EXPECT_EQ(ReadFile(state.settings.reportFileName), whole) << "a half row was left";
-    EXPECT_EQ(ReadFile(state.settings.binaryFileName).size(), records * 4)
+    EXPECT_EQ(Read(state.settings.reportFileName), whole) << "a half row was left";
+    EXPECT_EQ(Read(state.settings.binaryFileName).size(), records * 4)
         << "the report's failure cost the binary records";
     EXPECT_TRUE(control.reportOpen());
 
-    // The disk has room again: the next tick writes a row, without a box.
+    // The disk has room again: the next tick writes the rows that waited, in
+    // their order, then its own, without a box.
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    now.second = 4;
     control.OnTimer(RecordingState::TIMER_RECORD);
-    int columns = state.writtenColumns;
-    EXPECT_EQ(ReadFile(state.settings.reportFileName), whole + row(columns));
+    waiting += row(columns);
+    EXPECT_EQ(Read(state.settings.reportFileName), whole + waiting);
     EXPECT_EQ(boxes.shown.size(), failureBoxes);
 
     // Full once more: a failure after a success is told again.
-    tight.rlim_cur = ReadFile(state.settings.reportFileName).size() + 10;
+    tight.rlim_cur = Read(state.settings.reportFileName).size() + 10;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
     control.OnTimer(RecordingState::TIMER_RECORD);
+    EXPECT_TRUE(control.WaitForWrites(std::chrono::seconds(10)));
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
     EXPECT_EQ(boxes.shown.size(), failureBoxes + 1);
+}
+
+TEST_F(Recording, ASlowDiskNeverHoldsUpTheWindowAndEveryRowArrivesInOrder)
+{
+    // Every row takes the disk 2 s, as on a stalling stick or share.
+    control.SetAppend([](RecordingFile& file, std::string_view bytes, int& error) {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        return file.Append(bytes, error);
+    });
+    // The window's own pulse: a timer that must keep firing on time.
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer pulse;
+    QObject::connect(&pulse, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    clock.start();
+    pulse.start(50);
+
+    const auto timed = [&](unsigned id) {
+        QElapsedTimer t;
+        t.start();
+        control.OnTimer(id);
+        return t.elapsed();
+    };
+    int columns = -1;
+    EXPECT_LT(timed(RecordingState::TIMER_RECORD_START), 570) << "the start waited for the disk";
+    std::string report = row(columns);
+    std::string binary = record();
+    now.second = 1;
+    EXPECT_LT(timed(RecordingState::TIMER_RECORD), 570) << "a tick waited for the disk";
+    report += row(columns);
+    binary += record();
+
+    ASSERT_TRUE(control.WaitForWrites(std::chrono::seconds(30)));
+    EXPECT_GE(clock.elapsed(), 7000) << "the disk was not slow";
+    EXPECT_LT(longest, 570) << "the window stood still while the disk wrote";
+    EXPECT_EQ(ReadFile(state.settings.reportFileName), report);
+    EXPECT_EQ(ReadFile(state.settings.binaryFileName), binary);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(Recording, ClosingOrReopeningWhileRowsWaitLosesNoneAndWritesNoneAfter)
+{
+    control.SetAppend([](RecordingFile& file, std::string_view bytes, int& error) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        return file.Append(bytes, error);
+    });
+    int columns = -1;
+    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    std::string report = row(columns);
+    std::string binary = record();
+    for (int tick = 1; tick <= 3; ++tick) {
+        now.second = tick;
+        control.OnTimer(RecordingState::TIMER_RECORD);
+        report += row(columns);
+        binary += record();
+    }
+    // Rows still wait when the dialog turns the binary file off and a new
+    // separator reopens the same report (appended to).
+    control.SetSettingsDialog([](QWidget*, RecordingSettings& s, std::string&) {
+        s.binaryEnabled = 0;
+        s.separatorFormat = 1;
+        return true;
+    });
+    boxes.answers = { MessageBox::Result::Yes };
+    now.second = 4;
+    control.OnRecordingSettings();
+    EXPECT_FALSE(control.binaryOpen());
+    ASSERT_TRUE(control.reportOpen()) << "the report's earlier rows kept it locked";
+    EXPECT_EQ(boxes.shown.size(), 1U) << "only the append question";
+    columns = -1;
+    report += row(columns);
+    now.second = 5;
+    control.OnTimer(RecordingState::TIMER_RECORD);
+    report += row(columns);
+    EXPECT_EQ(Read(state.settings.reportFileName), report);
+    EXPECT_EQ(ReadFile(state.settings.binaryFileName), binary)
+        << "the closed file lost its queued records or got later ones";
+}
+
+TEST_F(Recording, TheEndOfTheProgramWritesWhatIsQueued)
+{
+    state.settings.binaryEnabled = 0;
+    auto ending = std::make_unique<RecordingControl>(state, window);
+    ending->SetClock([this] { return now; });
+    ending->SetAppend([](RecordingFile& file, std::string_view bytes, int& error) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return file.Append(bytes, error);
+    });
+    int columns = -1;
+    std::string report;
+    ending->OnTimer(RecordingState::TIMER_RECORD_START);
+    report += row(columns);
+    for (int tick = 1; tick <= 3; ++tick) {
+        now.second = tick;
+        ending->OnTimer(RecordingState::TIMER_RECORD);
+        report += row(columns);
+    }
+    ending.reset();
+    EXPECT_EQ(ReadFile(state.settings.reportFileName), report);
+}
+
+TEST_F(Recording, AStalledDiskThatFillsTheQueueSaysSoOnceAndKeepsTheEarliestRows)
+{
+    state.settings.binaryEnabled = 0;
+    auto stalled = std::make_shared<std::atomic<bool>>(true);
+    RecordingControl stuck(state, window, 3);
+    stuck.SetClock([this] { return now; });
+    stuck.SetAppend([stalled](RecordingFile& file, std::string_view bytes, int& error) {
+        while (*stalled)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return file.Append(bytes, error);
+    });
+    int columns = -1;
+    std::string kept;
+    stuck.OnTimer(RecordingState::TIMER_RECORD_START);
+    kept += row(columns);
+    for (int tick = 1; tick <= 5; ++tick) {
+        now.second = tick;
+        stuck.OnTimer(RecordingState::TIMER_RECORD);
+        const std::string r = row(columns);
+        if (tick <= 2)
+            kept += r; // the queue holds three rows
+    }
+    const QString stalledText = QStringLiteral(
+        "Dysk od dłuższego czasu nie przyjmuje pomiarów do pliku %1.\nZaległe pomiary czekają "
+        "na zapis; następne nie będą rejestrowane, dopóki dysk ich nie przyjmie.")
+                                    .arg(QString::fromStdString(state.settings.reportFileName));
+    EXPECT_EQ(boxes.count(stalledText), 1);
+    EXPECT_EQ(boxes.shown.size(), 1U);
+
+    // The disk wakes up: the rows it was given arrive, and recording goes on.
+    *stalled = false;
+    ASSERT_TRUE(stuck.WaitForWrites(std::chrono::seconds(10)));
+    now.second = 6;
+    stuck.OnTimer(RecordingState::TIMER_RECORD);
+    kept += row(columns);
+    ASSERT_TRUE(stuck.WaitForWrites(std::chrono::seconds(10)));
+    EXPECT_EQ(ReadFile(state.settings.reportFileName), kept);
+    EXPECT_EQ(boxes.shown.size(), 1U);
+}
+
+TEST(FileWriterEnd, AStalledDiskHoldsTheEndOnlyBrieflyAndWhatIsLeftIsCounted)
+{
+    TempDir dir;
+    bool existed = false;
+    int error = 0;
+    auto file = RecordingFile::Open(dir / "raport.txt", existed, error);
+    ASSERT_NE(file, nullptr);
+    auto stalled = std::make_shared<std::atomic<bool>>(true);
+    FileWriter writer(nullptr);
+    writer.SetAppend([stalled](RecordingFile& f, std::string_view bytes, int& e) {
+        while (*stalled)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return f.Append(bytes, e);
+    });
+    const FileWriter::Key key = writer.Attach(std::move(file));
+    for (const char* row : { "1\r\n", "2\r\n", "3\r\n" })
+        ASSERT_TRUE(writer.Append(key, row));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(writer.Shutdown(std::chrono::milliseconds(200)), 3U);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    // The thread left in the disk ends on its own once the disk answers.
+    *stalled = false;
 }
 
 TEST(RecordingInterval, PeriodIsAtLeastOneSecondAndNeverOverflows)
@@ -205,7 +395,7 @@ TEST_F(Recording, TheSettingsCommandReopensExactlyWhatTheChangeAsksFor)
     int columns = -1;
     std::string report = row(columns);
     std::string binary = record();
-    ASSERT_EQ(ReadFile(state.settings.reportFileName), report);
+    ASSERT_EQ(Read(state.settings.reportFileName), report);
 
     std::function<void(RecordingSettings&, std::string&)> change;
     bool confirm = false;
@@ -216,7 +406,7 @@ TEST_F(Recording, TheSettingsCommandReopensExactlyWhatTheChangeAsksFor)
     });
     auto files = [&] {
         return std::make_pair(
-            ReadFile(state.settings.reportFileName), ReadFile(state.settings.binaryFileName));
+            Read(state.settings.reportFileName), Read(state.settings.binaryFileName));
     };
 
     // Cancelled while both record: both go on, nothing written.
@@ -236,7 +426,7 @@ TEST_F(Recording, TheSettingsCommandReopensExactlyWhatTheChangeAsksFor)
     change = [](RecordingSettings& s, std::string&) { s.columnHumidity = 0; };
     control.OnRecordingSettings();
     report += row(columns);
-    EXPECT_EQ(ReadFile(state.settings.reportFileName), report);
+    EXPECT_EQ(Read(state.settings.reportFileName), report);
     EXPECT_TRUE(boxes.shown.empty());
 
     // The separator: reopened, the question asked; "Nie" empties the file,
@@ -254,11 +444,11 @@ TEST_F(Recording, TheSettingsCommandReopensExactlyWhatTheChangeAsksFor)
         QStringLiteral("Plik rejestracji pomiarów już istnieje.\r\nWybierz Tak")));
     columns = -1;
     report = report::CommentBlock(false, "Hala 2", true, 1234) + row(columns);
-    EXPECT_EQ(ReadFile(state.settings.reportFileName), report);
+    EXPECT_EQ(Read(state.settings.reportFileName), report);
 
     // Only the binary file off: it closes; the report and the timer go on.
     change = [](RecordingSettings& s, std::string&) { s.binaryEnabled = 0; };
-    binary = ReadFile(state.settings.binaryFileName);
+    binary = Read(state.settings.binaryFileName);
     control.OnRecordingSettings();
     control.OnTimer(RecordingState::TIMER_RECORD);
     report += row(columns) + row(columns);
@@ -276,6 +466,6 @@ TEST_F(Recording, AQuestionLeftUnansweredLeavesTheFileAsItWas)
     boxes.answers = { MessageBox::Result::Cancelled };
     control.OnRecordingSettings();
     EXPECT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(ReadFile(state.settings.reportFileName), "a day of rows\r\n");
+    EXPECT_EQ(Read(state.settings.reportFileName), "a day of rows\r\n");
     EXPECT_FALSE(control.reportOpen());
 }
