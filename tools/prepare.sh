@@ -14,6 +14,7 @@ packages=(
   openbox xdotool x11-utils imagemagick at-spi2-core python3-pyatspi
   libmosquitto-dev mosquitto mosquitto-clients
   libqcustomplot-dev qt6-svg-dev
+  dpkg-dev desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
 )
 
 install_missing() {
