@@ -5,16 +5,16 @@ std::shared_ptr<DeliveryGate> DeliveryGate::Create()
     return std::shared_ptr<DeliveryGate>(new DeliveryGate());
 }
 
-DeliveryGate::Ticket DeliveryGate::IssueByte(std::uint8_t byte)
+DeliveryGate::Ticket DeliveryGate::IssueBytes(std::vector<std::uint8_t> bytes)
 {
     std::lock_guard lock(mutex_);
     pending_ = next_++;
-    return Ticket(shared_from_this(), pending_, byte);
+    return Ticket(shared_from_this(), pending_, std::move(bytes));
 }
 
 DeliveryGate::Ticket DeliveryGate::IssueLoss()
 {
-    return Ticket(shared_from_this(), 0, 0);
+    return Ticket(shared_from_this(), 0, {});
 }
 
 bool DeliveryGate::WaitHandled()
@@ -59,7 +59,7 @@ void DeliveryGate::Complete(std::uint64_t sequence)
 DeliveryGate::Ticket::Ticket(Ticket&& other) noexcept
     : gate_(std::move(other.gate_))
     , sequence_(other.sequence_)
-    , byte_(other.byte_)
+    , bytes_(std::move(other.bytes_))
 {
     other.gate_.reset();
 }
@@ -71,7 +71,7 @@ DeliveryGate::Ticket& DeliveryGate::Ticket::operator=(Ticket&& other) noexcept
         gate_ = std::move(other.gate_);
         other.gate_.reset();
         sequence_ = other.sequence_;
-        byte_ = other.byte_;
+        bytes_ = std::move(other.bytes_);
     }
     return *this;
 }

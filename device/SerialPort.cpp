@@ -3,6 +3,7 @@
 #include "device/SerialPortOwner.h"
 #include "device/SystemCalls.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/eventfd.h>
@@ -215,11 +216,15 @@ void SerialPort::CloseDevice()
 void SerialPort::MonitorThread()
 {
     const short wanted = (eventMask_ & EV_RXCHAR) != 0 ? POLLIN : 0;
+    std::vector<std::uint8_t> pending;
+    pending.reserve(kChunkBytes);
     bool lost = false;
     for (;;) {
+        if (!DeliverLines(pending))
+            break;
         // Stop first in the list: it wins when both are ready.
         pollfd fds[2] = { { stopFd_, POLLIN, 0 }, { fd_, wanted, 0 } };
-        const int ready = calls_.Poll(fds, 2, -1);
+        const int ready = calls_.Poll(fds, 2, pending.empty() ? -1 : kQuietMs);
         if (ready < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
@@ -227,8 +232,14 @@ void SerialPort::MonitorThread()
         }
         if ((fds[0].revents & POLLIN) != 0 || gate_->Stopped())
             break;
+        if (ready == 0) {
+            // The line went quiet in the middle of a line.
+            if (!Deliver(pending, pending.size()))
+                break;
+            continue;
+        }
         if ((fds[1].revents & POLLIN) != 0) {
-            if (!ReadPending(lost))
+            if (!ReadPending(pending, lost))
                 break;
             continue;
         }
@@ -239,36 +250,65 @@ void SerialPort::MonitorThread()
             break;
         }
     }
-    if (lost && owner_ != nullptr && !gate_->Stopped())
+    // The bytes read before the loss come first.
+    if (lost && owner_ != nullptr && !gate_->Stopped()
+        && (pending.empty() || Deliver(pending, pending.size())))
         owner_->PostDeviceLost(gate_->IssueLoss());
     running_ = false;
 }
 
-bool SerialPort::ReadPending(bool& lost)
+bool SerialPort::ReadPending(std::vector<std::uint8_t>& pending, bool& lost)
 {
+    // DeliverLines leaves fewer than kChunkBytes behind, so there is room.
+    std::uint8_t buffer[kChunkBytes];
+    const std::size_t room = kChunkBytes - pending.size();
     for (;;) {
-        std::uint8_t byte = 0;
         ssize_t n = 0;
         int error = 0;
         {
             std::lock_guard lock(lock_);
-            n = calls_.Read(fd_, &byte, 1);
+            n = calls_.Read(fd_, buffer, room);
             error = n < 0 ? errno : 0;
         }
-        if (n == 1) {
-            if (owner_ == nullptr)
-                continue;
-            owner_->PostByte(gate_->IssueByte(byte));
-            if (!gate_->WaitHandled())
-                return false;
-            continue;
+        if (n > 0) {
+            pending.insert(pending.end(), buffer, buffer + n);
+            return true;
         }
         if (n < 0 && error == EINTR)
             continue;
         if (n < 0 && (error == EAGAIN || error == EWOULDBLOCK))
-            return true; // all read; wait for more
+            return true; // nothing after all; wait for more
         // End of file or a read error (EIO after a hang-up).
         lost = true;
         return false;
     }
+}
+
+bool SerialPort::DeliverLines(std::vector<std::uint8_t>& pending)
+{
+    for (;;) {
+        const auto cr = std::find(pending.begin(), pending.end(), std::uint8_t { 0x0D });
+        std::size_t count = 0;
+        if (cr != pending.end())
+            count = static_cast<std::size_t>(cr - pending.begin()) + 1;
+        else if (pending.size() >= kChunkBytes)
+            count = kChunkBytes;
+        else
+            return true;
+        if (!Deliver(pending, count))
+            return false;
+    }
+}
+
+bool SerialPort::Deliver(std::vector<std::uint8_t>& pending, std::size_t count)
+{
+    const auto end = pending.begin() + static_cast<std::ptrdiff_t>(count);
+    if (owner_ == nullptr) {
+        pending.erase(pending.begin(), end);
+        return true;
+    }
+    std::vector<std::uint8_t> bytes(pending.begin(), end);
+    pending.erase(pending.begin(), end);
+    owner_->PostBytes(gate_->IssueBytes(std::move(bytes)));
+    return gate_->WaitHandled();
 }

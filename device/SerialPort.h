@@ -4,20 +4,32 @@
 #include "device/PortNames.h"
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class SerialPortOwner;
 class SystemCalls;
 
 // One COM port for the meter: opens and configures the line on termios and
-// runs a monitor thread that hands every received byte, one at a time, to
-// the owner and waits until the owner has handled it. Deleting the object
-// is the only way to close the port.
+// runs a monitor thread that hands the received bytes to the owner a line at
+// a time (up to and including the carriage return; what it has when the line
+// goes quiet; at most kChunkBytes) and waits until the owner has handled
+// them. One hand-over per frame rather than per byte keeps the owner's
+// thread asleep between frames. Deleting the object is the only way to
+// close the port.
 class SerialPort {
 public:
     static constexpr unsigned EV_RXCHAR = 1; // event mask bit: character received
+    // Bytes without a carriage return handed over at once (noise, an overlong line).
+    static constexpr std::size_t kChunkBytes = 256;
+    // Silence after which bytes without a carriage return are handed over:
+    // three character times at 300 baud, so a frame arriving at the line's
+    // pace is never cut.
+    static constexpr int kQuietMs = 100;
 
     SerialPort();
     // Tests pass their own system calls and port roots.
@@ -49,9 +61,14 @@ private:
     void StopMonitoring();
     void CloseDevice();
     void MonitorThread();
-    // Reads and delivers what is waiting; false when the thread must end,
+    // Reads what is waiting into `pending`; false when the thread must end,
     // with `lost` telling whether the device went away.
-    bool ReadPending(bool& lost);
+    bool ReadPending(std::vector<std::uint8_t>& pending, bool& lost);
+    // Hands over every complete line in `pending`, and a full chunk without
+    // a carriage return; false when the port was stopped meanwhile.
+    bool DeliverLines(std::vector<std::uint8_t>& pending);
+    // Hands over the first `count` bytes and waits until they are handled.
+    bool Deliver(std::vector<std::uint8_t>& pending, std::size_t count);
 
     SystemCalls& calls_;
     PortRoots roots_;

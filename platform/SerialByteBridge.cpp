@@ -9,7 +9,7 @@ namespace {
 // completes the ticket on destruction and so never holds the monitor thread.
 class SerialEvent : public QEvent {
 public:
-    static QEvent::Type ByteType()
+    static QEvent::Type BytesType()
     {
         static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
         return type;
@@ -37,15 +37,15 @@ SerialByteBridge::SerialByteBridge(ByteHandler onByte, LossHandler onLost, QObje
     , onLost_(std::move(onLost))
 {
     // Both types are registered here, on the UI thread, not first on the monitor thread.
-    SerialEvent::ByteType();
+    SerialEvent::BytesType();
     SerialEvent::LossType();
 }
 
 SerialByteBridge::~SerialByteBridge() = default;
 
-void SerialByteBridge::PostByte(DeliveryGate::Ticket ticket)
+void SerialByteBridge::PostBytes(DeliveryGate::Ticket ticket)
 {
-    QCoreApplication::postEvent(this, new SerialEvent(SerialEvent::ByteType(), std::move(ticket)));
+    QCoreApplication::postEvent(this, new SerialEvent(SerialEvent::BytesType(), std::move(ticket)));
 }
 
 void SerialByteBridge::PostDeviceLost(DeliveryGate::Ticket ticket)
@@ -56,19 +56,23 @@ void SerialByteBridge::PostDeviceLost(DeliveryGate::Ticket ticket)
 bool SerialByteBridge::event(QEvent* e)
 {
     const auto type = e->type();
-    if (type != SerialEvent::ByteType() && type != SerialEvent::LossType())
+    if (type != SerialEvent::BytesType() && type != SerialEvent::LossType())
         return QObject::event(e);
     auto* serial = static_cast<SerialEvent*>(e);
     // Take the ticket out: the handler may delete the port (and with it
     // nothing of ours), and the ticket must be completed after it returned.
     DeliveryGate::Ticket ticket = std::move(serial->ticket);
-    if (!ticket.Claim())
-        return true;
-    if (type == SerialEvent::ByteType()) {
-        if (onByte_)
-            onByte_(ticket.byte());
+    if (type == SerialEvent::BytesType()) {
+        // Claimed again before every byte: a handler that deleted the port
+        // (a dialog run from it that picks another) ends the run there.
+        for (const std::uint8_t b : ticket.bytes()) {
+            if (!ticket.Claim())
+                break;
+            if (onByte_)
+                onByte_(b);
+        }
         ticket.Complete();
-    } else if (onLost_) {
+    } else if (ticket.Claim() && onLost_) {
         onLost_();
     }
     return true;

@@ -7,11 +7,12 @@
 #include <cstdint>
 #include <functional>
 
-// The Qt side of the serial hand-over: carries each byte from the port's
+// The Qt side of the serial hand-over: carries the bytes from the port's
 // monitor thread onto the thread this object lives on (the UI thread),
-// calls the byte handler there and only then lets the monitor thread read
-// on. A byte or loss report that arrives after its port was deleted is
-// dropped. Must outlive the SerialPort it is given to.
+// calls the byte handler there for each byte in order and only then lets
+// the monitor thread hand over more. Bytes or a loss report that arrive
+// after their port was deleted are dropped, and so is the rest of a run
+// whose handler deleted the port. Must outlive the SerialPort it is given to.
 class SerialByteBridge : public QObject, public SerialPortOwner {
     Q_OBJECT
 public:
@@ -22,7 +23,7 @@ public:
         ByteHandler onByte, LossHandler onLost = {}, QObject* parent = nullptr);
     ~SerialByteBridge() override;
 
-    void PostByte(DeliveryGate::Ticket ticket) override;
+    void PostBytes(DeliveryGate::Ticket ticket) override;
     void PostDeviceLost(DeliveryGate::Ticket ticket) override;
 
 protected:

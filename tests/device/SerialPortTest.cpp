@@ -23,11 +23,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Handles bytes on the monitor thread itself; can hold the first one back
-// so that the meter's next bytes pile up in the port.
+// Handles bytes on the monitor thread itself, noting each hand-over; can
+// hold the first one back so that the meter's next bytes pile up in the port.
 class RecordingOwner : public SerialPortOwner {
 public:
-    void PostByte(DeliveryGate::Ticket ticket) override
+    void PostBytes(DeliveryGate::Ticket ticket) override
     {
         std::unique_lock lock(mutex_);
         if (holdFirst && !held_ && bytes_.empty()) {
@@ -35,8 +35,10 @@ public:
             changed_.notify_all();
             return;
         }
-        if (ticket.Claim())
-            bytes_.push_back(ticket.byte());
+        if (ticket.Claim()) {
+            bytes_.insert(bytes_.end(), ticket.bytes().begin(), ticket.bytes().end());
+            runs_.push_back(ticket.bytes());
+        }
         ticket.Complete();
         changed_.notify_all();
     }
@@ -59,7 +61,7 @@ public:
         std::lock_guard lock(mutex_);
         if (held_) {
             if (held_->Claim())
-                bytes_.push_back(held_->byte());
+                bytes_.insert(bytes_.end(), held_->bytes().begin(), held_->bytes().end());
             held_->Complete();
         }
     }
@@ -68,6 +70,11 @@ public:
     {
         std::lock_guard lock(mutex_);
         return bytes_;
+    }
+    std::vector<std::vector<std::uint8_t>> runs() const
+    {
+        std::lock_guard lock(mutex_);
+        return runs_;
     }
     int losses() const
     {
@@ -84,6 +91,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::uint8_t> bytes_;
+    std::vector<std::vector<std::uint8_t>> runs_;
     std::optional<DeliveryGate::Ticket> held_;
     int losses_ = 0;
 };
@@ -139,7 +147,7 @@ TEST_F(SerialPortPty, EveryByteExactlyOnceAndInOrder)
     EXPECT_EQ(owner.bytes(), sent);
 }
 
-TEST_F(SerialPortPty, BurstWaitingInThePortIsDeliveredByteByByte)
+TEST_F(SerialPortPty, BurstWaitingInThePortIsDeliveredWholeAndInOrder)
 {
     owner.holdFirst = true;
     SerialPort port(SystemCalls::Real(), roots);
@@ -156,6 +164,38 @@ TEST_F(SerialPortPty, BurstWaitingInThePortIsDeliveredByteByByte)
     auto expected = burst;
     expected.insert(expected.begin(), 0x40);
     EXPECT_EQ(owner.bytes(), expected);
+}
+
+TEST_F(SerialPortPty, EachLineIsOneHandOverHoweverItsBytesTrickleIn)
+{
+    SerialPort port(SystemCalls::Real(), roots);
+    ASSERT_TRUE(OpenAndStart(port));
+    // A frame coming in pieces, the gaps well inside the quiet time.
+    const std::vector<std::uint8_t> frame = { '1', '2', '3', '4', '5', '6', '7', 0x0D };
+    for (const auto& piece : std::vector<std::vector<std::uint8_t>> {
+             { '1', '2', '3' }, { '4', '5', '6', '7' }, { 0x0D } }) {
+        ASSERT_TRUE(pty.Write(piece));
+        std::this_thread::sleep_for(5ms);
+    }
+    // Two lines and the start of a third in one read: cut at each carriage return.
+    ASSERT_TRUE(pty.Write({ 'a', 0x0D, 0x0D, 'b', 'c' }));
+    ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.size() >= 13; }));
+    std::this_thread::sleep_for(50ms);
+    const std::vector<std::vector<std::uint8_t>> expected
+        = { frame, { 'a', 0x0D }, { 0x0D }, { 'b', 'c' } };
+    EXPECT_EQ(owner.runs(), expected);
+}
+
+TEST_F(SerialPortPty, NoiseWithoutCarriageReturnFlowsInBoundedRuns)
+{
+    SerialPort port(SystemCalls::Real(), roots);
+    ASSERT_TRUE(OpenAndStart(port));
+    std::vector<std::uint8_t> noise(3 * SerialPort::kChunkBytes + 17, 0x55);
+    ASSERT_TRUE(pty.Write(noise));
+    ASSERT_TRUE(owner.WaitFor([&](auto& o) { return o.size() >= noise.size(); }));
+    EXPECT_EQ(owner.bytes(), noise);
+    for (const auto& run : owner.runs())
+        EXPECT_LE(run.size(), SerialPort::kChunkBytes);
 }
 
 TEST_F(SerialPortPty, DeletingWhileTheMeterSendsEndsAndDeliversNothingAfterwards)

@@ -22,12 +22,14 @@ namespace {
 // Cuts lines at CR and decodes them, as the main window's link does.
 class DecodingOwner : public SerialPortOwner {
 public:
-    void PostByte(DeliveryGate::Ticket ticket) override
+    void PostBytes(DeliveryGate::Ticket ticket) override
     {
         std::lock_guard lock(mutex);
-        if (ticket.Claim()) {
-            line.push_back(ticket.byte());
-            if (ticket.byte() == 0x0D) {
+        for (const auto b : ticket.bytes()) {
+            if (!ticket.Claim())
+                break;
+            line.push_back(b);
+            if (b == 0x0D) {
                 if (decoder.decode(line.data(), line.size()))
                     good.push_back(decoder.measurement());
                 line.clear();

@@ -1,0 +1,280 @@
+#!/usr/bin/env python3
+"""Measures the real program (build/qm482) beside qm482-sim on a pseudo-terminal.
+
+  cpu      CPU per frame over N frames at the line pace (or --rate CPS)
+  idle     CPU while the panels blink: the meter silent (--silent) or reporting errors
+  soak     resident memory and open descriptors over N frames at a high rate
+  cycles   resident memory and descriptors over N port pull/return cycles (simulator
+           killed and started again; the program reopens the port itself)
+  startup  exec to the first reading on the session bus (the service appears)
+
+Each run gets a folder of its own (ports, program with its settings, home) and a
+private session bus; the screen is offscreen unless --xvfb (Xvfb and openbox).
+CPU comes from /proc/PID/stat (utime + stime, clock ticks).
+"""
+import argparse
+import os
+import pathlib
+import re
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+TICK = os.sysconf("SC_CLK_TCK")
+INI = "[GENERAL]\r\nPORT_NR=7\r\nTOPMOST=0\r\nSHOW_ADV=0\r\n"
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICK
+
+
+def rss_kib(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def fd_count(pid):
+    return len(os.listdir(f"/proc/{pid}/fd"))
+
+
+def wait_for(what, pred, timeout=20):
+    deadline = time.monotonic() + timeout
+    while not pred():
+        if time.monotonic() > deadline:
+            raise SystemExit(f"timed out: {what}")
+        time.sleep(0.02)
+
+
+class Rig:
+    def __init__(self, build, program, xvfb):
+        self.build = pathlib.Path(build)
+        self.tmp = pathlib.Path(tempfile.mkdtemp(prefix="qm482-measure-"))
+        self.ports = self.tmp / "ports"
+        self.ports.mkdir()
+        app = self.tmp / "app"
+        app.mkdir()
+        self.program_path = app / "qm482"
+        shutil.copy2(program or self.build / "qm482", self.program_path)
+        (app / "qm480cfg.ini").write_bytes(INI.encode())
+        home = self.tmp / "home"
+        (home / "runtime").mkdir(parents=True)
+        os.chmod(home / "runtime", 0o700)
+        self.env = dict(PATH="/usr/local/bin:/usr/bin:/bin", HOME=str(home), LANG="C.UTF-8",
+                        XDG_RUNTIME_DIR=str(home / "runtime"), QM482_PORTS_DIR=str(self.ports),
+                        QT_QPA_PLATFORM="offscreen")
+        self.procs = []
+        self.counts = {}
+        if xvfb:
+            r, w = os.pipe()
+            self.spawn([ "Xvfb", "-displayfd", str(w), "-nolisten", "tcp", "-screen", "0",
+                        "1024x768x24"], pass_fds=(w,))
+            os.close(w)
+            number = b""
+            while not number.endswith(b"\n"):
+                number += os.read(r, 16)
+            os.close(r)
+            self.env["DISPLAY"] = ":" + number.decode().strip()
+            self.env["QT_QPA_PLATFORM"] = "xcb"
+            self.spawn(["openbox", "--sm-disable"])
+        bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                         stdout=subprocess.PIPE)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+
+    def spawn(self, argv, stdout=subprocess.DEVNULL, **kw):
+        p = subprocess.Popen(argv, env=self.env, stdout=stdout, stderr=subprocess.DEVNULL,
+                             stdin=subprocess.DEVNULL, start_new_session=True, **kw)
+        self.procs.append(p)
+        return p
+
+    def start_sim(self, port=7, *args):
+        """A simulator that prints its frames; a thread counts them."""
+        link = self.ports / f"COM{port}"
+        link.unlink(missing_ok=True)
+        sim = self.spawn([str(self.build / "qm482-sim"), "--port", str(port), *args],
+                         stdout=subprocess.PIPE)
+        self.counts[sim.pid] = 0
+
+        def count():
+            for line in sim.stdout:
+                if line.startswith(b"frame "):
+                    self.counts[sim.pid] += 1
+        threading.Thread(target=count, daemon=True).start()
+        wait_for(f"the simulator links COM{port}", link.exists)
+        return sim
+
+    def stop(self, p):
+        try:
+            os.killpg(p.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        p.wait(timeout=10)
+        self.procs.remove(p)
+
+    def start_program(self):
+        return self.spawn([str(self.program_path)])
+
+    def close(self):
+        for p in reversed(list(self.procs)):
+            self.stop(p)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+def spread(values, unit, digits=2):
+    if len(values) == 1:
+        return f"{values[0]:.{digits}f} {unit}"
+    return (f"median {statistics.median(values):.{digits}f} {unit}, "
+            f"min {min(values):.{digits}f}, max {max(values):.{digits}f} (n={len(values)})")
+
+
+def run_cpu(a):
+    per_frame = []
+    for run in range(a.runs):
+        rig = Rig(a.build, a.program, a.xvfb)
+        try:
+            pace = ["--rate", str(a.rate)] if a.rate else []
+            sim = rig.start_sim(7, *pace)
+            prog = rig.start_program()
+            time.sleep(a.settle)
+            c0, f0 = cpu_seconds(prog.pid), rig.counts[sim.pid]
+            wait_for("the frames", lambda: rig.counts[sim.pid] - f0 >= a.frames,
+                     timeout=a.frames * 5 + 60)
+            c1, f1 = cpu_seconds(prog.pid), rig.counts[sim.pid]
+            frames = f1 - f0
+            per_frame.append((c1 - c0) / frames * 1000)
+            line = f"run {run + 1}: {frames} frames, program {per_frame[-1]:.3f} ms/frame"
+            print(line, flush=True)
+        finally:
+            rig.close()
+    print("program CPU per frame:", spread(per_frame, "ms", 3))
+
+
+def run_idle(a):
+    shares = []
+    for run in range(a.runs):
+        rig = Rig(a.build, a.program, a.xvfb)
+        try:
+            if not a.silent:
+                rig.start_sim(7, "--error", "temperature", "--error", "humidity",
+                              "--error", "pressure")
+            prog = rig.start_program()
+            time.sleep(a.settle)
+            c0, t0 = cpu_seconds(prog.pid), time.monotonic()
+            time.sleep(a.seconds)
+            shares.append((cpu_seconds(prog.pid) - c0) / (time.monotonic() - t0) * 100)
+            print(f"run {run + 1}: {shares[-1]:.3f} % of a core", flush=True)
+        finally:
+            rig.close()
+    print("idle CPU:", spread(shares, "% of a core", 3))
+
+
+def sample(prog, rows, label):
+    rows.append((label, rss_kib(prog.pid), fd_count(prog.pid)))
+    print(f"{label}: resident {rows[-1][1]} KiB, descriptors {rows[-1][2]}", flush=True)
+
+
+def run_soak(a):
+    rig = Rig(a.build, a.program, a.xvfb)
+    rows = []
+    try:
+        sim = rig.start_sim(7, "--rate", str(a.rate))
+        prog = rig.start_program()
+        time.sleep(a.settle)
+        sample(prog, rows, "frames 0")
+        f0 = rig.counts[sim.pid]
+        step = max(1, a.frames // 10)
+        for k in range(1, 11):
+            wait_for("the frames", lambda: rig.counts[sim.pid] - f0 >= k * step,
+                     timeout=3600)
+            sample(prog, rows, f"frames {rig.counts[sim.pid] - f0}")
+    finally:
+        rig.close()
+    growth(rows)
+
+
+def run_cycles(a):
+    rig = Rig(a.build, a.program, a.xvfb)
+    rows = []
+    try:
+        sim = rig.start_sim(7, "--fast")
+        prog = rig.start_program()
+        time.sleep(a.settle)
+        sample(prog, rows, "cycle 0")
+        step = max(1, a.count // 10)
+        for k in range(1, a.count + 1):
+            rig.stop(sim)
+            (rig.ports / "COM7").unlink(missing_ok=True)
+            sim = rig.start_sim(7, "--fast")
+            # Back once the program has reopened the port and frames flow again.
+            wait_for("the program reads again", lambda: any(
+                os.readlink(f"/proc/{prog.pid}/fd/{fd}").startswith("/dev/pts/")
+                for fd in os.listdir(f"/proc/{prog.pid}/fd")
+                if os.path.exists(f"/proc/{prog.pid}/fd/{fd}")), timeout=30)
+            if k % step == 0:
+                sample(prog, rows, f"cycle {k}")
+    finally:
+        rig.close()
+    growth(rows)
+
+
+def growth(rows):
+    first, last = rows[1] if len(rows) > 2 else rows[0], rows[-1]
+    print(f"resident {rows[0][1]} -> {last[1]} KiB (from the first step: "
+          f"{last[1] - first[1]:+d} KiB); descriptors {rows[0][2]} -> {last[2]}")
+
+
+def run_startup(a):
+    times = []
+    for run in range(a.runs):
+        rig = Rig(a.build, a.program, a.xvfb)
+        try:
+            rig.start_sim(7, "--fast")
+            monitor = rig.spawn(["dbus-monitor", "--session",
+                                 "type='signal',member='NameOwnerChanged',"
+                                 "arg0='org.qm482.QM482'"], stdout=subprocess.PIPE)
+            time.sleep(0.5)
+            t0 = time.monotonic()
+            rig.start_program()
+            got, named = None, False
+            for line in monitor.stdout:
+                # NameOwnerChanged: the name, the old owner (""), the new owner.
+                named = named or b'"org.qm482.QM482"' in line
+                if named and b'string ":' in line:
+                    got = time.monotonic() - t0
+                    break
+            times.append(got * 1000)
+            print(f"run {run + 1}: {times[-1]:.0f} ms", flush=True)
+        finally:
+            rig.close()
+    print("start to first reading on the bus:", spread(times, "ms", 0))
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__,
+                                formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("what", choices=["cpu", "idle", "soak", "cycles", "startup"])
+    p.add_argument("--build", default="build")
+    p.add_argument("--program", help="program to measure (default BUILD/qm482)")
+    p.add_argument("--runs", type=int, default=5)
+    p.add_argument("--frames", type=int, default=100)
+    p.add_argument("--rate", type=float, help="characters per second (default the meter's)")
+    p.add_argument("--xvfb", action="store_true")
+    p.add_argument("--silent", action="store_true", help="idle: no meter at all")
+    p.add_argument("--seconds", type=float, default=30)
+    p.add_argument("--count", type=int, default=1000)
+    p.add_argument("--settle", type=float, default=3.0)
+    a = p.parse_args()
+    globals()["run_" + a.what](a)
+
+
+if __name__ == "__main__":
+    main()
