@@ -191,20 +191,19 @@ void FileWriter::Run(const std::shared_ptr<Shared>& shared)
             q->held = true;
         }
         const Key key = q->key;
-        std::shared_ptr<Queue> gone;
-        if (q->closed && q->rows.empty()) {
-            auto& queues = shared->queues;
-            queues.erase(std::remove(queues.begin(), queues.end(), q), queues.end());
-            gone = std::move(q);
-        }
         if (shared->report)
             shared->report(key, ok ? 0 : error);
-        shared->idle.notify_all();
-        if (gone) {
-            // The file closes (and its lock goes) outside the lock.
+        if (q->closed && q->rows.empty()) {
+            // The file closes (and its lock goes) outside the lock, and only
+            // then does the queue go: until Holds() says so, the same file
+            // cannot be opened again.
+            std::shared_ptr<RecordingFile> file = std::move(q->file);
             lock.unlock();
-            gone.reset();
+            file.reset();
             lock.lock();
+            auto& queues = shared->queues;
+            queues.erase(std::remove(queues.begin(), queues.end(), q), queues.end());
         }
+        shared->idle.notify_all();
     }
 }
