@@ -466,7 +466,12 @@ void MainDialog::ToggleTopmost()
         overrideWindowFlags(flags);
         native->setFlags(flags);
     } else {
+        // Not shown yet: new flags make a new window, which would take the
+        // client position set before as its frame's and open lower by the
+        // title bar at every start. The geometry is set again after them.
+        const QRect placed = geometry();
         setWindowFlags(flags);
+        setGeometry(placed);
     }
     topmost = !topmost;
     if (QAction* a = actions_.value(ID_TOPMOST))

@@ -15,7 +15,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <poll.h>
 #include <random>
+#include <sstream>
 #include <string>
 #include <termios.h>
 #include <unistd.h>
@@ -48,6 +50,7 @@ struct Options {
     double rate = kMeterCharsPerSecond;
     unsigned seed = 1;
     bool quiet = false;
+    std::string script; // file of frames, "-" for standard input
 };
 
 void usage()
@@ -67,6 +70,11 @@ void usage()
         "  --rate CPS          characters per second (the meter sends 33.3)\n"
         "  --fast              100 times the meter's pace\n"
         "  --seed N            seed for drift and noise\n"
+        "  --script FILE       send the frames of FILE (- for standard input), one a line:\n"
+        "      SERIAL T RH P [FLAG,...]  a reading, e.g. 0xABCD -12.3 45.6 1013.2 humidity\n"
+        "      raw HEX...                bytes as they are, e.g. raw 0D\n"
+        "      silence                   nothing until the next line\n"
+        "    each line is sent once; the last one is repeated until the next arrives\n"
         "  --quiet             do not print the frames\n"
         "The link folder is $QM482_PORTS_DIR, else ~/.config/qm482/ports.");
 }
@@ -77,6 +85,21 @@ bool number(const char* text, double& out)
     errno = 0;
     out = std::strtod(text, &end);
     return errno == 0 && end != text && *end == '\0' && std::isfinite(out);
+}
+
+bool setFlag(const std::string& f, Measurement& m)
+{
+    if (f == "temperature")
+        m.temperatureError = true;
+    else if (f == "humidity")
+        m.humidityError = true;
+    else if (f == "pressure")
+        m.pressureError = true;
+    else if (f == "calibration")
+        m.calibrationError = true;
+    else
+        return false;
+    return true;
 }
 
 bool parse(int argc, char** argv, Options& o)
@@ -99,17 +122,10 @@ bool parse(int argc, char** argv, Options& o)
         } else if (a == "--quiet") {
             o.quiet = true;
         } else if (a == "--error" && i + 1 < argc) {
-            const std::string f = argv[++i];
-            if (f == "temperature")
-                o.m.temperatureError = true;
-            else if (f == "humidity")
-                o.m.humidityError = true;
-            else if (f == "pressure")
-                o.m.pressureError = true;
-            else if (f == "calibration")
-                o.m.calibrationError = true;
-            else
+            if (!setFlag(argv[++i], o.m))
                 return false;
+        } else if (a == "--script" && i + 1 < argc) {
+            o.script = argv[++i];
         } else if (a == "--silence" && i + 1 < argc) {
             const std::string s = argv[++i];
             const auto colon = s.find(':');
@@ -173,12 +189,105 @@ void print(
     std::printf("frame %ld:", index);
     for (auto b : bytes)
         std::printf(" %02X", b);
+    if (std::strcmp(what, "raw") == 0) {
+        std::printf("  raw\n");
+        std::fflush(stdout);
+        return;
+    }
     std::printf("  %s serial %d T %.1f RH %.1f P %.1f%s%s%s%s\n", what, m.serialNumber,
         m.temperature, m.humidity, m.pressure, m.temperatureError ? " temp-error" : "",
         m.humidityError ? " rh-error" : "", m.pressureError ? " p-error" : "",
         m.calibrationError ? " cal-error" : "");
     std::fflush(stdout);
 }
+
+// One line of a script as the bytes to send; false for a line that is not
+// a frame. `m` is what the line says, for printing.
+bool scriptFrame(const std::string& line, std::vector<std::uint8_t>& bytes, Measurement& m)
+{
+    std::istringstream in(line);
+    std::string first;
+    if (!(in >> first))
+        return false;
+    bytes.clear();
+    m = Measurement {};
+    if (first == "silence")
+        return true;
+    if (first == "raw") {
+        std::string hex;
+        while (in >> hex) {
+            char* end = nullptr;
+            const unsigned long b = std::strtoul(hex.c_str(), &end, 16);
+            if (*end != '\0' || hex.size() > 2 || b > 0xFF)
+                return false;
+            bytes.push_back(static_cast<std::uint8_t>(b));
+        }
+        return !bytes.empty();
+    }
+    char* end = nullptr;
+    const long serial = std::strtol(first.c_str(), &end, 0);
+    if (*end != '\0' || serial < 0 || serial > 0xFFFF)
+        return false;
+    m.serialNumber = static_cast<int>(serial);
+    std::string t, h, p, flags;
+    if (!(in >> t >> h >> p) || !number(t.c_str(), m.temperature) || !number(h.c_str(), m.humidity)
+        || !number(p.c_str(), m.pressure))
+        return false;
+    if (in >> flags && flags != "-") {
+        std::istringstream list(flags);
+        std::string f;
+        while (std::getline(list, f, ','))
+            if (!setFlag(f, m))
+                return false;
+    }
+    const auto frame = FrameEncoder::Encode(m);
+    bytes.assign(frame.begin(), frame.end());
+    return true;
+}
+
+// The lines of a script as they arrive: a file is read at once, a pipe
+// whenever its writer has written, so a driver can step the meter.
+class Script {
+public:
+    explicit Script(int fd)
+        : fd_(fd)
+    {
+    }
+
+    // The next whole line; waits up to `seconds` for one.
+    bool next(std::string& line, double seconds)
+    {
+        const double until = now() + seconds;
+        for (;;) {
+            const auto eol = buffer_.find('\n');
+            if (eol != std::string::npos) {
+                line = buffer_.substr(0, eol);
+                buffer_.erase(0, eol + 1);
+                return true;
+            }
+            if (ended_ || stopRequested)
+                return false;
+            const double left = std::max(0.0, until - now());
+            pollfd p { fd_, POLLIN, 0 };
+            if (::poll(&p, 1, static_cast<int>(left * 1000)) <= 0) {
+                if (now() >= until)
+                    return false;
+                continue;
+            }
+            char chunk[4096];
+            const auto n = ::read(fd_, chunk, sizeof chunk);
+            if (n > 0)
+                buffer_.append(chunk, static_cast<std::size_t>(n));
+            else if (n == 0 || errno != EINTR)
+                ended_ = true;
+        }
+    }
+
+private:
+    int fd_;
+    std::string buffer_;
+    bool ended_ = false;
+};
 
 } // namespace
 
@@ -238,7 +347,43 @@ int main(int argc, char** argv)
         * (kMeterCharsPerSecond / o.rate);
     double burstStart = now();
 
+    int scriptFd = -1;
+    if (o.script == "-")
+        scriptFd = STDIN_FILENO;
+    else if (!o.script.empty() && (scriptFd = ::open(o.script.c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
+        std::perror(("qm482-sim: " + o.script).c_str());
+        return 1;
+    }
+    Script script(scriptFd);
+    std::vector<std::uint8_t> scripted;
+    Measurement scriptedReading;
+    bool scriptStarted = false;
+    bool scriptBroken = false;
+
     for (long index = 1; !stopRequested && (o.frames < 0 || index <= o.frames); ++index) {
+        if (scriptFd >= 0) {
+            // Nothing to repeat yet: wait for the first frame.
+            std::string line;
+            while (script.next(line, scripted.empty() ? 0.05 : 0.0)) {
+                if (line.find_first_not_of(" \t\r") == std::string::npos || line[0] == '#')
+                    continue;
+                if (!scriptFrame(line, scripted, scriptedReading)) {
+                    std::fprintf(stderr, "qm482-sim: not a frame: %s\n", line.c_str());
+                    scriptBroken = true;
+                }
+                scriptStarted = true;
+                break;
+            }
+            if (stopRequested || scriptBroken)
+                break;
+            // Before the first line, and while told to be silent: nothing.
+            if (scripted.empty()) {
+                if (scriptStarted)
+                    pause(0.01);
+                --index;
+                continue;
+            }
+        }
         if (o.sendSeconds > 0 && now() - burstStart >= o.sendSeconds) {
             if (!o.quiet) {
                 std::printf("silent for %.1f s\n", o.silentSeconds);
@@ -262,13 +407,17 @@ int main(int argc, char** argv)
         }
         const auto frame = FrameEncoder::Encode(m);
         std::vector<std::uint8_t> bytes(frame.begin(), frame.end());
-        const char* what = "good";
+        if (scriptFd >= 0) {
+            bytes = scripted;
+            m = scriptedReading;
+        }
+        const char* what = scriptFd >= 0 && bytes.size() != frame.size() ? "raw" : "good";
         if (o.noiseEvery > 0 && index % o.noiseEvery == 0) {
             std::uniform_int_distribution<int> any(0, 0x7F);
             for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
                 bytes[i] = static_cast<std::uint8_t>(any(random));
             what = "noise";
-        } else if (o.badParityEvery > 0 && index % o.badParityEvery == 0) {
+        } else if (o.badParityEvery > 0 && index % o.badParityEvery == 0 && bytes.size() > 7) {
             bytes[7] ^= 0x40;
             what = "bad-parity";
         }
@@ -293,5 +442,7 @@ int main(int argc, char** argv)
         fs::remove(link, ec);
     ::close(slave);
     ::close(master);
-    return 0;
+    if (scriptFd > STDIN_FILENO)
+        ::close(scriptFd);
+    return scriptBroken ? 2 : 0;
 }

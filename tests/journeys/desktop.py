@@ -91,11 +91,12 @@ class Desktop:
 
     # --- processes -------------------------------------------------------
 
-    def spawn(self, argv, env=None, stdout=subprocess.DEVNULL, pass_fds=()):
+    def spawn(self, argv, env=None, stdout=subprocess.DEVNULL, pass_fds=(),
+              stdin=subprocess.DEVNULL):
         p = subprocess.Popen(argv, env=env or self.env, stdout=stdout,
                              stderr=subprocess.DEVNULL if stdout == subprocess.DEVNULL
                              else subprocess.STDOUT,
-                             stdin=subprocess.DEVNULL, start_new_session=True,
+                             stdin=stdin, start_new_session=True,
                              preexec_fn=_die_with_parent, pass_fds=pass_fds)
         self.groups.append(p.pid)
         return p
@@ -168,12 +169,20 @@ class Desktop:
              "org.a11y.Bus.GetAddress"], env=self.env, capture_output=True,
             timeout=5).returncode == 0, timeout=15)
 
-    def start_sim(self, *args, pace=("--fast",)):
-        """The meter on COM7; `pace` () sends at the real meter's pace."""
+    def start_sim(self, *args, pace=("--fast",), scripted=False):
+        """The meter on COM7; `pace` () sends at the real meter's pace.
+        `scripted`: it sends what send() tells it, repeating the last frame."""
         self.sim = self.spawn([str(self.build / "qm482-sim"), "--port", "7", *pace,
-                               "--quiet", *args])
+                               "--quiet", *(("--script", "-") if scripted else ()), *args],
+                              stdin=subprocess.PIPE if scripted else subprocess.DEVNULL)
         wait_for("the simulated meter links COM7", lambda: (self.ports / "COM7").exists())
         return self.sim
+
+    def send(self, *lines):
+        """Lines for the scripted meter: "SERIAL T RH P [FLAGS]", "raw HEX...",
+        "silence"."""
+        self.sim.stdin.write("".join(f"{line}\n" for line in lines).encode())
+        self.sim.stdin.flush()
 
     def kill_sim(self):
         if self.sim is not None:

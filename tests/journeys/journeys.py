@@ -2,7 +2,8 @@
 """Journeys: the built program on a desktop of its own, driven from outside
 with real clicks and read as a user, a screen reader and a bus client would.
 
-    journeys.py NAME BUILD_DIR      NAME: start | menus | link | styles
+    journeys.py NAME BUILD_DIR      NAME: one of JOURNEYS below
+    QM482_JOURNEY_SEED=N            replays the random frames of bus_values
 
 Started as root, it runs itself (and so everything it starts) as nobody:
 a pty the program leaves locked, a file it cannot write, show up only then."""
@@ -919,10 +920,448 @@ def journey_mqtt(j):
         raise JourneyFailure(f"the settings file with the password has mode {mode:o}")
 
 
+# --- the readings as a bus client gets them, over the frame's whole range ----
+
+TOPICS = ("Temperatura", "Wilgotność", "Ciśnienie")
+UNITS = (" °C", " %", " hPa")
+# The status character's flag bits, and the topics each one puts in error.
+FLAG_BITS = {"humidity": 0x01, "temperature": 0x02, "calibration": 0x04, "pressure": 0x08}
+IN_ERROR = {"temperature": {0}, "humidity": {1}, "pressure": {2}, "calibration": {0, 1, 2}}
+FLAG_TEXTS = (("temperature", "Błąd wartości temperatury. "),
+              ("humidity", "Błąd wartości wilgotności względnej. "),
+              ("pressure", "Błąd wartości ciśnienia. "), ("calibration", "Błąd kalibracji. "))
+
+
+def with_parity(payload):
+    payload &= 0x3F
+    return payload | (0x40 if bin(payload).count("1") % 2 == 0 else 0)
+
+
+class Frame:
+    """One meter frame built here from its digits, so that what the bus
+    should say follows from the bytes, not from the program's own code.
+    Digits are 0-15 (10-15 travel as ':' to '?'); `minus` sends the
+    temperature's sign character in place of its thousands digit."""
+
+    def __init__(self, serial, humidity, temperature, pressure, flags=(), minus=False):
+        self.serial, self.flags, self.minus = serial, frozenset(flags), minus
+        self.digits = {"h": humidity, "t": temperature, "p": pressure}
+
+    @staticmethod
+    def of(serial, t, rh, p, flags=()):
+        """From values in tenths, as a meter sends them."""
+        digits = lambda v, n: [v // 10 ** k % 10 for k in reversed(range(n))]  # noqa: E731
+        return Frame(serial, digits(rh, 3), digits(abs(t), 4), digits(p, 5), flags, t < 0)
+
+    def bytes(self):
+        status = 0x30 | sum(FLAG_BITS[f] for f in self.flags)
+        s = self.serial
+        chars = [status, *(0x30 + n for n in (s >> 4 & 15, s & 15, s >> 12 & 15, s >> 8 & 15))]
+        chars += [0x30 + d for d in self.digits["h"]]
+        t = [0x30 + d for d in self.digits["t"]]
+        if self.minus:
+            t[0] = 0x2D
+        chars += t + [0x30 + d for d in self.digits["p"]]
+        return bytes([0x40, *(with_parity(c) for c in chars), 0x0D])
+
+    def line(self):
+        return "raw " + " ".join(f"{b:02X}" for b in self.bytes())
+
+    def values(self):
+        """Temperature, humidity, pressure as the meter means them: the
+        integer of tenths times the double 0.1."""
+        number = lambda ds: sum(d * 10 ** k for k, d in enumerate(reversed(ds)))  # noqa: E731
+        t = self.digits["t"]
+        temperature = -number(t[1:]) * 0.1 if self.minus else number(t) * 0.1
+        return temperature, number(self.digits["h"]) * 0.1, number(self.digits["p"]) * 0.1
+
+    def topics(self, serial=None):
+        return [f"{name}#{self.serial if serial is None else serial}" for name in TOPICS]
+
+    def items(self):
+        """(topic index, item) -> the text a client must get."""
+        out = {}
+        for i, v in enumerate(self.values()):
+            wynik = bus_number(v)
+            bad = any(i in IN_ERROR[f] for f in self.flags)
+            out[i, "Wynik"] = wynik
+            out[i, "Pomiar"] = wynik + UNITS[i]
+            out[i, "Status"] = "Błąd pomiaru" if bad else "Pomiar OK"
+        return out
+
+    def status_line(self):
+        text = f"QM-482 nr {self.serial}. "
+        if not self.flags:
+            text += "Pomiar prawidłowy. "
+        return text + "".join(t for f, t in FLAG_TEXTS if f in self.flags)
+
+    def __str__(self):
+        t, h, p = self.values()
+        return (f"serial {self.serial:#06x} T {t!r} RH {h!r} P {p!r} "
+                f"flags {','.join(sorted(self.flags)) or '-'}")
+
+
+def bus_number(v):
+    """The bus's number: the value moved 0.05 toward zero, then the exact
+    double rounded to a tenth, a half away from zero."""
+    from decimal import ROUND_HALF_UP, Decimal
+    shifted = v - 0.05 if v >= 0 else v + 0.05
+    return str(Decimal(shifted).quantize(Decimal("0.1"), rounding=ROUND_HALF_UP))
+
+
+def bus_frames(rng):
+    """The edges of every field, every flag combination, then random frames
+    over the whole range; serial numbers all different, so a frame's topics
+    tell that it has arrived."""
+    fixed = [
+        Frame.of(0xABCD, -123, 456, 10132, ("humidity", "calibration")),
+        Frame.of(0xFFFF, -999, 0, 0, ("temperature",)),
+        Frame.of(1, 9999, 999, 99999, ("pressure",)),
+        Frame.of(0x0A0B, 0, 10, 9, ("temperature", "humidity", "pressure", "calibration")),
+        Frame.of(0xF00D, 10, 9, 13),
+        Frame.of(0xC0DE, 13, 234, 1),
+        Frame.of(0xBEEF, -1, 1, 99998, ("calibration",)),
+        Frame(0xFACE, [0, 0, 0], [0, 0, 0, 0], [0] * 5, minus=True),  # minus zero
+        # Digits above 9 (':' to '?') are taken at their value in any field.
+        Frame(0xD00D, [15, 10, 9], [15, 15, 15, 15], [15] * 5, ("humidity",)),
+    ]
+    used = {f.serial for f in fixed} | {SERIAL, 0x1234}
+    combos = [frozenset(f for f, bit in FLAG_BITS.items() if n & bit) for n in range(16)]
+    random_frames = []
+    for n in range(24):
+        serial = next(s for s in iter(lambda: rng.randrange(1, 0x10000), None) if s not in used)
+        used.add(serial)
+        t = rng.randrange(-999, 10000) if n % 3 else rng.randrange(-999, 0)
+        random_frames.append(Frame.of(serial, t, rng.randrange(1000), rng.randrange(100000),
+                                      combos[n % 16]))
+    return fixed + random_frames
+
+
+def journey_bus_values(j):
+    import random
+    d, s = j.d, j.s
+    seed = int(os.environ.get("QM482_JOURNEY_SEED") or time.time_ns() % 10 ** 6)
+    print(f"journey bus_values: seed {seed} (QM482_JOURNEY_SEED={seed} replays it)")
+    frames = bus_frames(random.Random(seed))
+    d.start_sim(scripted=True)
+    d.send(Frame.of(SERIAL, 215, 450, 10132).line())
+    d.install_program(ini_text())
+
+    heard = {}
+    for locale, cases in ((None, frames), ("pl_PL.UTF-8", frames[:9] + frames[-6:])):
+        d.start_program(locale=locale)
+        j.wait_main(f"start ({locale or 'C'})")
+        for n, frame in enumerate(cases):
+            where = f"frame {n} ({frame}, {locale or 'C'} locale)"
+            # A lone carriage return is a bad line: the link goes down and
+            # the frame after it brings the service up under its own serial.
+            d.send("raw 0D", frame.line())
+            got = bus_frame(j, frame, where)
+            if locale is None:
+                heard[frame.serial] = got
+            elif got != heard[frame.serial]:
+                j.fail(f"{where}: the bus says {got}, in the C locale it said "
+                       f"{heard[frame.serial]}")
+            if n in (0, 1, 7, 8) and locale is None:
+                j.shot(f"frame-{frame.serial:04x}")
+        if locale is None:
+            follow_on(j, frames)
+        j.close_by_menu()
+    j.shot("end")
+    print(f"journey bus_values: {len(frames)} frames, {len(frames[:9] + frames[-6:])} of them "
+          f"again in pl_PL")
+
+
+def bus_frame(j, frame, where, topic_serial=None):
+    """Waits for the frame on the bus and the status line; returns the raw
+    bytes of every item as the client printed them."""
+    d, s = j.d, j.s
+    topics = frame.topics(topic_serial)
+    try:
+        wait_for("the frame's topics", lambda: bus_call(d, "topics")[1].decode().split()
+                 == topics, timeout=5)
+    except JourneyFailure:
+        j.fail(f"{where}: the bus lists {bus_call(d, 'topics')}, not {topics}")
+    expected = frame.items()
+    got = {}
+    for (i, item), text in expected.items():
+        code, out = bus_call(d, "get", topics[i], item)
+        got[i, item] = out
+        if code != 0 or out != (text + "\n").encode():
+            j.fail(f"{where}: 'get {topics[i]} {item}' gave exit code {code} and {out!r}, "
+                   f"expected {text!r}")
+    status = s.status()
+    if status != frame.status_line():
+        j.fail(f"{where}: the status line says {status!r}, not {frame.status_line()!r}")
+    return got
+
+
+def bus_call(d, *args):
+    r = subprocess.run([str(d.build / "qm482-dde"), *args], env=d.env, capture_output=True,
+                       timeout=10)
+    return r.returncode, r.stdout
+
+
+def follow_on(j, frames):
+    """Good frames that follow a good frame keep the topics of the serial
+    that brought the link up, with the new frame's values."""
+    d = j.d
+    first, then = frames[2], Frame.of(0x1234, -456, 789, 9876, ("pressure",))
+    d.send("raw 0D", first.line())
+    bus_frame(j, first, "before the follow-on frame")
+    d.send(then.line())
+    wait_for("the follow-on frame's values", lambda: bus_call(
+        d, "get", first.topics()[1], "Wynik")[1] == (then.items()[1, "Wynik"] + "\n").encode(),
+        timeout=5)
+    bus_frame(j, then, "a follow-on frame with another serial", topic_serial=first.serial)
+    # A good frame with serial 0 shows its values, but publishes nothing.
+    zero = Frame.of(0, 215, 450, 10132)
+    d.send("raw 0D", zero.line())
+    wait_for("serial 0 on the status line", lambda: j.s.status() == zero.status_line(),
+             timeout=5)
+    code, out = bus_call(d, "topics")
+    if code != 3:
+        j.fail(f"with serial 0 the bus answers {code} {out!r}")
+
+
+# --- the link lost three ways, and back by itself ------------------------------
+
+
+def journey_link_loss(j):
+    d, s = j.d, j.s
+    good = Frame.of(SERIAL, 215, 450, 10132)
+    d.start_sim(scripted=True)
+    d.send(good.line())
+    d.install_program(ini_text())
+    d.start_program()
+    j.wait_main("start")
+    j.expect_readings("start")
+
+    # Silent with the line still open: only the watchdog can tell, 5 s on.
+    d.send("silence")
+    link_lost(j, "the meter fell silent", 4.5, 7.0)
+    j.shot("silent")
+    d.send(good.line())
+    j.expect_readings("frames again after the silence", timeout=3)
+
+    # One stray byte spoils one line: the service goes at once, and the next
+    # frame brings it back. A client watching an item sees it go.
+    watch = subprocess.Popen([str(d.build / "qm482-dde"), "watch", f"Temperatura#{SERIAL}",
+                              "Status"], env=d.env, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL)
+    try:
+        wait_for("the watch's first text", lambda: watch.stdout.readline(), timeout=5)
+        d.send("raw 55", good.line())
+        try:
+            code = watch.wait(timeout=3)
+        except subprocess.TimeoutExpired:
+            j.fail("a line with a stray byte did not take the bus service away")
+    finally:
+        if watch.poll() is None:
+            watch.kill()
+        watch.wait()
+    if code != 3:
+        j.fail(f"the watch ended with exit code {code} when the service went, not 3")
+    j.expect_readings("the frame after the stray byte", timeout=3)
+
+    # A stray byte before every frame: every line is bad, and the link stays
+    # down without waiting for the watchdog.
+    d.send("raw 55 " + good.line()[4:])
+    link_lost(j, "a stray byte came before every frame", 0, 3.0)
+    time.sleep(5.5)  # a watchdog expiry on top changes nothing
+    link_lost(j, "a stray byte came before every frame for 5 s", 0, 0.5)
+    d.send(good.line())
+    j.expect_readings("clean frames again", timeout=3)
+
+    # The meter's program ends: its pty goes. The program tries the port
+    # again every 2 s and takes up the new pty under the same name.
+    d.kill_sim()
+    link_lost(j, "the meter's pty went away", 0, 7.0)
+    j.shot("pty-gone")
+    time.sleep(4.5)
+    d.start_sim(scripted=True)
+    back = time.monotonic()
+    d.send(good.line())
+    j.expect_readings("the meter came back", timeout=8)
+    took = time.monotonic() - back
+    if took > 4.5:
+        j.fail(f"the meter was back, but the readings took {took:.1f} s to return")
+    j.shot("back")
+    j.close_by_menu()
+    print(f"journey link_loss: readings back {took:.1f} s after the meter returned")
+
+
+def link_lost(j, what, earliest, latest):
+    """The status line, the panels and the bus all say the link is lost,
+    between `earliest` and `latest` seconds from now."""
+    d, s = j.d, j.s
+    start = time.monotonic()
+    try:
+        wait_for("link lost", lambda: s.status() == STATUS_LOST, timeout=latest, interval=0.05)
+    except JourneyFailure:
+        j.fail(f"{what}: after {time.monotonic() - start:.1f} s the status line still says "
+               f"{s.status()!r}")
+    took = time.monotonic() - start
+    if took < earliest:
+        j.fail(f"{what}: the link was given up after {took:.1f} s, not {earliest} s")
+    panels = s.panels()
+    if set(panels.values()) != {NO_READING}:
+        j.fail(f"{what}: the panels read {panels}")
+    code, text = j.bus_get("Temperatura")
+    if code != 3:
+        j.fail(f"{what}: the bus still answers ({code}, {text!r})")
+    print(f"{what}: link lost after {took:.1f} s")
+
+
+# --- recording across a restart ------------------------------------------------
+
+
+def journey_restart(j):
+    """Recording at 1 s, settings changed from the menu and by moving the
+    window, SIGTERM, a second start: every setting kept, both files resumed
+    and read back row by row."""
+    d, s = j.d, j.s
+    data = d.tmp / "pomiary"
+    data.mkdir()
+    report, binary = data / "hala.csv", data / "hala.qmg"
+    cold = Frame.of(SERIAL, -34, 812, 9874)
+    humid = Frame.of(SERIAL, 215, 450, 10132, ("humidity",))
+    warm = Frame.of(SERIAL, 1005, 0, 10001)
+    d.start_sim(scripted=True)
+    d.send(cold.line())
+    # The comment options are on: a start-up never writes the comment block.
+    d.install_program(ini_text() + "[LOG]\r\n" + "".join(f"{k}={v}\r\n" for k, v in {
+        "FILE_NAME": report, "FILE_NAME_BIN": binary, "FILE_LOG": 1, "FILE_LOG_BIN": 1,
+        "FILE_INTERVAL": 1, "FILE_SEP_FORMAT": 2, "FILE_TEMP": 1, "FILE_RH": 1,
+        "FILE_PRESSURE": 1, "FILE_CHECK_COMMENT": 1, "FILE_CHECK_COMMENT_SN": 1}.items()))
+
+    def rows():
+        return restart_report(report)[1] if report.exists() else []
+
+    def recorded(frame, n):
+        kind = report_kind(frame)
+        try:
+            # Recording starts 10 s after the program.
+            wait_for(f"{n} rows of {kind}", lambda: sum(r[1:] == kind for r in rows()) >= n,
+                     timeout=20)
+        except JourneyFailure:
+            j.fail(f"the report has no {n} rows {kind}: {[r[1:] for r in rows()]}")
+
+    d.start_program()
+    j.wait_main("first start")
+    recorded(cold, 2)
+    j.toggle_topmost(True)
+    wid = d.window_ids("QM482")[0]
+    before = d.frame_rect(wid)
+    d.drag(before[0] + 200, before[1] + 8, before[0] + 250, before[1] + 38)
+    wait_for("the window follows the mouse", lambda: d.frame_rect(wid)[:2] ==
+             (before[0] + 50, before[1] + 30), timeout=5)
+    moved = d.client_rect(wid)
+    d.send("silence")
+    recorded(None, 3)
+    j.shot("silent")
+    d.send(humid.line())
+    recorded(humid, 2)
+    d.program.send_signal(signal.SIGTERM)
+    code = d.wait_program_end()
+    if code != 0:
+        raise JourneyFailure(f"SIGTERM while recording ended the program with exit code {code}")
+    saved = ini_values(d.ini)
+    wanted = {"TOPMOST": "1", "WINDOW_LEFT": str(moved[0]), "WINDOW_TOP": str(moved[1]),
+              "WINDOW_RIGHT": str(moved[2]), "WINDOW_BOTTOM": str(moved[3]), "FILE_LOG": "1",
+              "FILE_LOG_BIN": "1", "FILE_NAME": str(report), "FILE_NAME_BIN": str(binary)}
+    wrong = {k: (saved.get(k), v) for k, v in wanted.items() if saved.get(k) != v}
+    if wrong:
+        raise JourneyFailure(f"after SIGTERM the settings file says (saved, changed): {wrong}")
+    first_report, first_binary = report.read_bytes(), binary.read_bytes()
+
+    d.send(warm.line())
+    d.start_program()
+    j.wait_main("second start")
+    try:
+        wait_for("the window where it was left", lambda: d.client_rect(
+            d.window_ids("QM482")[0]) == moved, timeout=5)
+    except JourneyFailure:
+        j.fail(f"the second start puts the window at "
+               f"{d.client_rect(d.window_ids('QM482')[0])}, it was moved to {moved}")
+    if j._above(d.window_ids("QM482")) != "above":
+        j.fail("'Zawsze na wierzchu' was on at the end, the second start is not on top")
+    recorded(warm, 3)
+    j.shot("second-run")
+    j.close_by_menu()
+
+    now_report, now_binary = report.read_bytes(), binary.read_bytes()
+    if not now_report.startswith(first_report) or len(now_report) == len(first_report):
+        raise JourneyFailure("the second run did not append to the report")
+    if not now_binary.startswith(first_binary) or len(now_binary) == len(first_binary):
+        raise JourneyFailure("the second run did not append to the binary file")
+    headers, got = restart_report(report)
+    if headers != 2:
+        raise JourneyFailure(f"the report of two runs has {headers} header lines, not 2")
+    kinds = squeeze(r[1:] for r in got)
+    want = [report_kind(f) for f in (cold, None, humid, warm)]
+    if kinds != want:
+        raise JourneyFailure(f"the report's rows run {kinds}, not {want}")
+    check = subprocess.run([str(d.build / "qmg-dump"), "--check", str(binary)],
+                           capture_output=True, text=True, timeout=30)
+    if check.returncode != 0:
+        raise JourneyFailure(f"qmg-dump --check: {check.stdout.strip()} {check.stderr.strip()}")
+    dump = subprocess.run([str(d.build / "qmg-dump"), "--csv", str(binary)],
+                          capture_output=True, text=True, timeout=30)
+    records = binary_rows(dump.stdout)
+    expected = [[v if v != "???" else "" for v in row[1:]] for row in got]
+    if [list(r[1:]) for r in records] != expected:
+        raise JourneyFailure(f"the binary file's records {records} differ from the report's "
+                             f"rows {got}")
+    for (row_time, *_), (record_time, *_) in zip(got, records):
+        if not 0 <= seconds(record_time) - seconds(row_time) <= 1:
+            raise JourneyFailure(f"a row of {row_time} has its record at {record_time}")
+    print(f"journey restart: {len(got)} rows and records over two runs")
+
+
+def report_kind(frame):
+    """The values of a report row for a frame; None: the link is down."""
+    if frame is None:
+        return NOTHING
+    bad = set().union(*(IN_ERROR[f] for f in frame.flags))
+    return tuple("???" if i in bad else "%.1f" % v for i, v in enumerate(frame.values()))
+
+
+def squeeze(items):
+    out = []
+    for item in items:
+        if not out or out[-1] != item:
+            out.append(item)
+    return out
+
+
+def restart_report(path, raw=None):
+    """(number of header lines, rows) of a report with no comment block;
+    a header line may stand before any row."""
+    raw = path.read_bytes() if raw is None else raw
+    if not raw.endswith(b"\r\n"):
+        raise JourneyFailure("the report ends in the middle of a line")
+    header = "Data i Godzina;Temperatura °C;Wilgotność %;Ciśnienie hPa"
+    lines = raw.decode("cp1250").split("\r\n")[:-1]
+    if lines[:1] != [header]:
+        raise JourneyFailure(f"the report starts with {lines[:1]}, not the header")
+    headers, rows = 0, []
+    for line in lines:
+        if line == header:
+            headers += 1
+            continue
+        fields = line.split(";")
+        if len(fields) != 4 or not re.fullmatch(r"\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d", fields[0]):
+            raise JourneyFailure(f"a broken report line: {line!r}")
+        rows.append(tuple(fields))
+    return headers, rows
+
+
 JOURNEYS = {"start": journey_start, "menus": journey_menus, "link": journey_link,
             "recording": journey_recording, "recording_setup": journey_recording_setup,
             "styles": journey_styles, "extras": journey_extras, "mqtt": journey_mqtt,
-            "chart": journey_chart}
+            "chart": journey_chart, "bus_values": journey_bus_values,
+            "link_loss": journey_link_loss, "restart": journey_restart}
 
 
 # --- running ------------------------------------------------------------------
@@ -946,7 +1385,7 @@ def run_as_nobody(name, build):
         for path in [stage, *stage.rglob("*")]:
             os.chown(path, NOBODY, NOBODY)
         env = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "HOME": "/tmp"}
-        for k in ("ASAN_OPTIONS", "UBSAN_OPTIONS"):
+        for k in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "QM482_JOURNEY_SEED"):
             if k in os.environ:
                 env[k] = os.environ[k]
         argv = ["setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}", "--clear-groups",
