@@ -349,7 +349,12 @@ void MainDialog::OnLinkUpdate(bool good, bool changed)
             // Once a run: without a bus the box would return with every frame
             // that brings the link back. Later link-ups retry silently.
             ddeErrorShown_ = true;
-            ShowMessage(this, utf8(texts::main::kDdeInitError), MessageBox::Icon::Error);
+            // Opened after this reaction: a box inside it would hold the byte
+            // being handled, and with it the meter's frames, the panels and
+            // the recorded rows, until someone answers it.
+            QTimer::singleShot(0, this, [this] {
+                ShowMessage(this, utf8(texts::main::kDdeInitError), MessageBox::Icon::Error);
+            });
         }
     }
     UpdateStatusLine();

@@ -233,11 +233,25 @@ TEST_F(ShownWindow, BusErrorIsShownOncePerRunAndStartIsRetried)
     // Another program holds the name: the service cannot start.
     QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other");
     ASSERT_TRUE(other.registerService(kBusName));
+    // The box waits for an answer without holding up the meter: the frame
+    // that brought the link up is on the panels and the next ones arrive.
+    bool readingsWhileOpen = false;
+    boxes.whileShown = [&](const ScriptedMessageBox::Shown&) {
+        const bool first = !dialog.temperaturePanel().noValue()
+            && dialog.statusText() == QStringLiteral("QM-482 nr 4660. Pomiar prawidłowy. ");
+        Measurement next = reading();
+        next.temperature = 250 * 0.1;
+        feed(dialog, next);
+        readingsWhileOpen = first && dialog.temperaturePanel().rawValue() == next.temperature;
+    };
     RunWith([&] {
         feed(dialog, reading());
         EXPECT_FALSE(dialog.ddeServer().IsRunning());
+        EXPECT_TRUE(spinUntil([&] { return !boxes.shown.empty(); }));
+        EXPECT_TRUE(readingsWhileOpen);
         dialog.OnTimer(DeviceLink::TIMER_LINK_WATCHDOG); // link down
         feed(dialog, reading());
+        spinUntil([] { return false; }, 50);
         EXPECT_EQ(boxes.count(QStringLiteral("Błąd inicjalizacji DDE!")), 1);
         EXPECT_EQ(boxes.shown.back().icon, MessageBox::Icon::Error);
         // Once the name is free, the next link-up starts the service silently.
