@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -107,6 +108,14 @@ bool SerialPort::Open(SerialPortOwner* owner, int portNumber, int baud, char par
     fd_ = calls_.Open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         return false;
+    // Not shared with another instance, even one run by root, which the
+    // exclusive flag below does not stop: two readers would split the bytes.
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        calls_.Close(fd_);
+        fd_ = -1;
+        errno = EBUSY;
+        return false;
+    }
     // Not shared with other programs; a device that refuses is still used.
     calls_.Ioctl(fd_, TIOCEXCL, nullptr);
     Configure(baud, parity, dataBits, stopBits);

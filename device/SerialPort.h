@@ -40,7 +40,8 @@ public:
     SerialPort& operator=(const SerialPort&) = delete;
 
     // Opens port n read-write, non-blocking, not as controlling terminal,
-    // exclusively until it is closed, and sets the line (raw, given baud,
+    // exclusively until it is closed (another instance is refused even when
+    // run by root), and sets the line (raw, given baud,
     // parity 'N'/'E'/'O', data bits, stop bits, no flow control), raises DTR
     // and RTS and flushes both queues. True once the device is open, even when a configuration
     // step was refused; false only if the device could not be opened.

@@ -279,6 +279,17 @@ TEST_F(SerialPortPty, ClosedPortIsFreeForAUserWhoIsNotRoot)
         << "errno " << EBUSY << " is the exclusive flag left behind";
 }
 
+TEST_F(SerialPortPty, ASecondInstanceIsRefusedTheOpenPortEvenAsRoot)
+{
+    auto first = std::make_unique<SerialPort>(SystemCalls::Real(), roots);
+    ASSERT_TRUE(OpenAndStart(*first));
+    SerialPort second(SystemCalls::Real(), roots);
+    EXPECT_FALSE(second.Open(nullptr, 7, 300, 'N', 7, 1, 0))
+        << "two readers of one line split its bytes between them";
+    first.reset();
+    EXPECT_TRUE(second.Open(nullptr, 7, 300, 'N', 7, 1, 0)) << "the port stays refused after close";
+}
+
 TEST(SerialPort, PortWithoutDeviceGivesFalseAndNoThread)
 {
     testpty::TempDir dir;
