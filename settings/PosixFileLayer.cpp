@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <system_error>
 
 namespace {
@@ -168,11 +169,19 @@ bool PosixFileLayer::ReplaceOwnerOnly(const std::string& path, std::string_view 
     return Replace(path, content, S_IRUSR | S_IWUSR);
 }
 
-bool PosixFileLayer::Replace(const std::string& path, std::string_view content, mode_t keep)
+bool PosixFileLayer::Replace(
+    const std::string& path, std::string_view content, mode_t keep, bool unnamedFirst)
 {
-    std::string target = ResolveTarget(path);
+    const std::string target = ResolveTarget(path);
+    // Written without a name first, so a program killed while it writes
+    // leaves nothing behind; named only for the moment before the rename.
+    int fd = unnamedFirst
+        ? ::open(DirectoryOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600)
+        : -1;
+    const bool anonymous = fd >= 0;
     std::string temp = target + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
+    if (!anonymous)
+        fd = ::mkstemp(temp.data()); // a filesystem without unnamed files
     if (fd < 0)
         return false;
 
@@ -195,10 +204,17 @@ bool PosixFileLayer::Replace(const std::string& path, std::string_view content, 
         ok = ::fchmod(fd, NewFileMode() & keep) == 0;
     }
     ok = ok && WriteAll(fd, content) && calls_.fsync(fd) == 0;
+    bool named = !anonymous;
+    if (ok && anonymous && !LinkBeside(fd, target, temp)) {
+        ::close(fd); // no /proc to name it through: the named way then
+        return Replace(path, content, keep, false);
+    }
+    named = named || ok;
     ok = (::close(fd) == 0) && ok;
     ok = ok && calls_.rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
-        ::unlink(temp.c_str());
+        if (named)
+            ::unlink(temp.c_str());
         return false;
     }
     // Make the rename itself durable; the new content is in place either way.
@@ -208,6 +224,24 @@ bool PosixFileLayer::Replace(const std::string& path, std::string_view content, 
         ::close(dir);
     }
     return true;
+}
+
+bool PosixFileLayer::LinkBeside(int fd, const std::string& target, std::string& name)
+{
+    static constexpr char kLetters[]
+        = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        name = target + '.';
+        for (int i = 0; i < 6; ++i)
+            name += kLetters[random() % (sizeof kLetters - 1)];
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
 }
 
 bool PosixFileLayer::Copy(const std::string& from, const std::string& to)

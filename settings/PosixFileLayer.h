@@ -34,7 +34,10 @@ public:
 private:
     bool WriteAll(int fd, std::string_view content);
     // `keep`: the permission bits of the old file (or a new file's) that survive.
-    bool Replace(const std::string& path, std::string_view content, mode_t keep);
+    bool Replace(
+        const std::string& path, std::string_view content, mode_t keep, bool unnamedFirst = true);
+    // Gives the unnamed file `fd` a unique name beside `target`.
+    static bool LinkBeside(int fd, const std::string& target, std::string& name);
 
     SettingsLocation::Inputs location_;
     Calls calls_;

@@ -333,6 +333,40 @@ TEST(IniFileAtomicSave, FailedSaveLeavesOldFileIntact)
     }
 }
 
+TEST(IniFileAtomicSave, AProgramKilledWhileSavingLeavesNoFileBehind)
+{
+    TempDir dir;
+    const std::string path = dir / "qm480cfg.ini";
+    WriteFile(path, "A=1\r\n");
+    // What the folder holds while the new content is written and flushed:
+    // what a kill at that moment would leave there.
+    std::vector<std::string> seen;
+    auto look = [&] {
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            seen.push_back(e.path().filename().string());
+    };
+    PosixFileLayer::Calls calls = PosixFileLayer::SystemCalls();
+    calls.write = [&, real = calls.write](int fd, const void* data, size_t size) {
+        look();
+        return real(fd, data, size);
+    };
+    calls.fsync = [&, real = calls.fsync](int fd) {
+        look();
+        return real(fd);
+    };
+    PosixFileLayer files(SettingsLocation::Inputs {}, calls);
+    {
+        IniFile ini(4, files);
+        ASSERT_TRUE(ini.Load(path, true, false, true, false));
+        ini.SetInt("", "A", 2);
+        EXPECT_EQ(ini.Save(false), "");
+    }
+    EXPECT_EQ(ReadFile(path), "A=2\r\n");
+    ASSERT_FALSE(seen.empty());
+    for (const std::string& name : seen)
+        EXPECT_EQ(name, "qm480cfg.ini") << "a kill now would leave it behind";
+}
+
 TEST(IniFileAtomicSave, KeepsPermissionsAndLinks)
 {
     TempDir dir;
