@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -217,14 +218,22 @@ TEST(MqttPublishing, ANameLookupThatHangsHoldsUpNeitherTheWindowNorTheEnd)
     sockaddr_in at {};
     at.sin_family = AF_INET;
     at.sin_port = htons(53);
-    at.sin_addr.s_addr = htonl(0x7f000009); // 127.0.0.9
-    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    // A loopback address of its own: another run of this test may hold one.
+    std::uint32_t host = 0x7f000009; // 127.0.0.9
+    for (;; ++host) {
+        at.sin_addr.s_addr = htonl(host);
+        if (::bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0)
+            break;
+        ASSERT_TRUE(errno == EADDRINUSE && host < 0x7f0000ff) << std::strerror(errno);
+    }
     QTemporaryDir dir;
     const QString resolv = dir.filePath("resolv.conf");
     {
         QFile f(resolv);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("nameserver 127.0.0.9\noptions timeout:6 attempts:1\n");
+        f.write(QStringLiteral("nameserver 127.0.0.%1\noptions timeout:6 attempts:1\n")
+                    .arg(host & 0xff)
+                    .toUtf8());
     }
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
