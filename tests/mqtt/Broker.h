@@ -1,8 +1,10 @@
 #pragma once
 
+#include "Child.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <memory>
 
 // A real broker on a loopback port of the test's own, and subscribers as
 // a user would run them. Everything is stopped when the objects go.
@@ -33,42 +36,41 @@ public:
 
     bool Start()
     {
-        process_.start(QStringLiteral("mosquitto"), { QStringLiteral("-c"), conf_ });
-        if (!process_.waitForStarted(5000))
-            return false;
+        process_ = std::make_unique<Child>(
+            std::vector<std::string> { "mosquitto", "-c", conf_.toStdString() });
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 5000) {
+        while (t.elapsed() < 5000 && process_->Running()) {
             if (Accepts())
                 return true;
-            QThread::msleep(20);
+            process_->Wait(20);
         }
         return false;
     }
     void Stop()
     {
-        if (process_.state() == QProcess::NotRunning)
+        if (!process_ || !process_->Running())
             return;
-        process_.terminate();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-        process_.waitForFinished(2000);
+        process_->Kill(SIGTERM);
+        if (!process_->Wait(5000))
+            process_->Kill(SIGKILL);
+        process_->Wait(2000);
     }
 
     // What a subscriber that comes now gets: the retained messages, as
     // "topic\tretained\tqos\tpayload" lines.
     QStringList Retained(const QStringList& topics, int count)
     {
-        QProcess sub;
-        QStringList args { QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-            QString::number(port_), QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-F"),
-            QStringLiteral("%t\t%r\t%q\t%p"), QStringLiteral("-C"), QString::number(count),
-            QStringLiteral("-W"), QStringLiteral("3") };
-        for (const QString& t : topics)
-            args << QStringLiteral("-t") << t;
-        sub.start(QStringLiteral("mosquitto_sub"), args);
-        sub.waitForFinished(5000);
-        return QString::fromUtf8(sub.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        std::vector<std::string> args { "mosquitto_sub", "-h", "127.0.0.1", "-p",
+            std::to_string(port_), "-q", "1", "-F", "%t\t%r\t%q\t%p", "-C", std::to_string(count),
+            "-W", "3" };
+        for (const QString& t : topics) {
+            args.emplace_back("-t");
+            args.push_back(t.toStdString());
+        }
+        Child sub(args);
+        sub.Wait(5000);
+        return QString::fromStdString(sub.output()).split('\n', Qt::SkipEmptyParts);
     }
 
 private:
@@ -99,7 +101,7 @@ private:
     QTemporaryDir dir_;
     QString conf_;
     int port_;
-    QProcess process_;
+    std::unique_ptr<Child> process_;
 };
 
 // Runs the event loop until `done` holds or the time is up.

@@ -1,5 +1,6 @@
 #include "mqtt/MqttPublisher.h"
 #include "Broker.h"
+#include "Child.h"
 #include "support/ScriptedMessageBox.h"
 
 #include <QElapsedTimer>
@@ -162,23 +163,19 @@ TEST(MqttPublishing, TheBrokerTellsTheLastWillOfAProgramThatDies)
 {
     Broker broker;
     ASSERT_TRUE(broker.Start());
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QM482_TEST_BROKER_PORT", QString::number(broker.port()));
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(),
-        { "--gtest_filter=MqttPublishing.HoldsAConnectionUntilKilled" });
+    Child child({ QCoreApplication::applicationFilePath().toStdString(),
+                    "--gtest_filter=MqttPublishing.HoldsAConnectionUntilKilled" },
+        { "QM482_TEST_BROKER_PORT=" + std::to_string(broker.port()) });
     ASSERT_TRUE(SpinUntil([&] {
-        child.waitForReadyRead(50);
-        return child.readAllStandardOutput().contains("connected\n")
-            || child.state() == QProcess::NotRunning;
+        child.Wait(50);
+        return child.output().find("connected\n") != std::string::npos || !child.Running();
     })) << "the child did not connect";
     ASSERT_TRUE(SpinUntil([&] {
         return broker.Retained({ "qm482/4660/availability" }, 1)
             .contains(Line("qm482/4660/availability", "online"));
     }));
-    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
-    child.waitForFinished(5000);
+    child.Kill(SIGKILL);
+    child.Wait(5000);
     EXPECT_TRUE(SpinUntil([&] {
         return broker.Retained({ "qm482/4660/availability" }, 1)
             .contains(Line("qm482/4660/availability", "offline"));
@@ -235,17 +232,13 @@ TEST(MqttPublishing, ANameLookupThatHangsHoldsUpNeitherTheWindowNorTheEnd)
                     .arg(host & 0xff)
                     .toUtf8());
     }
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QM482_TEST_SILENT_DNS", "1");
-    child.setProcessEnvironment(env);
-    child.start("unshare",
-        { "--mount", "--propagation", "private", "sh", "-c",
-            "mount --bind \"$1\" /etc/resolv.conf && shift && exec \"$@\"", "sh", resolv,
-            QCoreApplication::applicationFilePath(),
-            "--gtest_filter=MqttPublishing.WithANameServiceThatNeverAnswers" });
-    ASSERT_TRUE(child.waitForFinished(30000));
-    const QString out = child.readAllStandardOutput() + child.readAllStandardError();
+    Child child({ "unshare", "--mount", "--propagation", "private", "sh", "-c",
+                    "mount --bind \"$1\" /etc/resolv.conf && shift && exec \"$@\"", "sh",
+                    resolv.toStdString(), QCoreApplication::applicationFilePath().toStdString(),
+                    "--gtest_filter=MqttPublishing.WithANameServiceThatNeverAnswers" },
+        { "QM482_TEST_SILENT_DNS=1" }, true);
+    ASSERT_TRUE(child.Wait(30000));
+    const QString out = QString::fromStdString(child.output());
     ::close(silent);
     EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
     EXPECT_TRUE(out.contains("[  PASSED  ] 1 test") && !out.contains("SKIPPED"))
