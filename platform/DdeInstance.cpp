@@ -7,8 +7,26 @@
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <algorithm>
+
+namespace {
+
+const QString LocalPath = QStringLiteral("/org/freedesktop/DBus/Local");
+const QString LocalInterface = QStringLiteral("org.freedesktop.DBus.Local");
+
+// Read at every connect: a restarted daemon listens at the same address.
+QString SessionBusAddress()
+{
+    QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    if (!address.isEmpty())
+        return address;
+    return QStringLiteral("unix:path=") + qEnvironmentVariable("XDG_RUNTIME_DIR")
+        + QStringLiteral("/bus");
+}
+
+} // namespace
 
 bool DdeInstance::SessionBusReachable()
 {
@@ -33,19 +51,17 @@ bool DdeInstance::Initialize(Callback callback, unsigned filters)
 {
     if (initialized_ || !callback || !SessionBusReachable())
         return false;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    if (!OpenConnection())
         return false;
     RegisterDdeTopicPair();
-    connection_ = bus;
     callback_ = std::move(callback);
     filters_ = filters;
     busObject_ = new QObject(this);
     new DdeAdaptor(busObject_, this);
-    watcher_ = new QDBusServiceWatcher(this);
-    watcher_->setConnection(connection_);
-    watcher_->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
-    connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &DdeInstance::ClientGone);
+    reconnect_ = new QTimer(this);
+    reconnect_->setSingleShot(true);
+    reconnect_->setInterval(ReconnectMs);
+    connect(reconnect_, &QTimer::timeout, this, &DdeInstance::TryReconnect);
     initialized_ = true;
     return true;
 }
@@ -56,19 +72,97 @@ void DdeInstance::Uninitialize()
         return;
     if (registeredService_)
         NameService(registeredService_, DdeNameService::DNS_UNREGISTER);
-    const bool hadLinks = !links_.empty();
-    links_.clear();
-    pendingAdvises_.clear();
+    DropAllLinks();
     atoms_.clear();
-    delete watcher_;
-    watcher_ = nullptr;
+    delete reconnect_;
+    reconnect_ = nullptr;
+    CloseConnection();
     delete busObject_;
     busObject_ = nullptr;
     callback_ = nullptr;
-    connection_ = QDBusConnection(QString());
     initialized_ = false;
-    if (hadLinks)
-        emit linksChanged();
+}
+
+// A connection of the instance's own: the process-wide session bus
+// connection never comes back once its daemon is gone.
+bool DdeInstance::OpenConnection()
+{
+    static unsigned serial = 0;
+    connectionName_ = QStringLiteral("qm482-dde-%1").arg(++serial);
+    QDBusConnection bus = QDBusConnection::connectToBus(SessionBusAddress(), connectionName_);
+    if (!bus.isConnected()) {
+        QDBusConnection::disconnectFromBus(connectionName_);
+        connectionName_.clear();
+        return false;
+    }
+    bus.connect(QString(), LocalPath, LocalInterface, QStringLiteral("Disconnected"), this,
+        SLOT(BusLost()));
+    connection_ = bus;
+    watcher_ = new QDBusServiceWatcher(this);
+    watcher_->setConnection(connection_);
+    watcher_->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &DdeInstance::ClientGone);
+    return true;
+}
+
+void DdeInstance::CloseConnection()
+{
+    delete watcher_;
+    watcher_ = nullptr;
+    if (connectionName_.isEmpty())
+        return;
+    // The connection closes only when nothing refers to it any more.
+    connection_ = QDBusConnection(QString());
+    QDBusConnection::disconnectFromBus(connectionName_);
+    connectionName_.clear();
+}
+
+bool DdeInstance::Publish(const QString& busName)
+{
+    if (!connection_.registerObject(
+            QString::fromLatin1(DdeBus::ObjectPath), busObject_, QDBusConnection::ExportAdaptors))
+        return false;
+    // Another process holding the name is a failure, not a queue to wait in.
+    if (!connection_.registerService(busName)) {
+        connection_.unregisterObject(QString::fromLatin1(DdeBus::ObjectPath));
+        return false;
+    }
+    return true;
+}
+
+void DdeInstance::BusLost()
+{
+    if (!initialized_ || connection_.isConnected() || reconnect_->isActive())
+        return;
+    // The clients were on the old bus; none of them can be reached again.
+    DropAllLinks();
+    CloseConnection();
+    reconnect_->start();
+}
+
+void DdeInstance::TryReconnect()
+{
+    if (!initialized_)
+        return;
+    // The name is ours only while registered: the instance lives only while
+    // the link to the meter is up, so taking it again keeps that rule.
+    if (!OpenConnection() || (registeredService_ && !Publish(registeredBusName_))) {
+        CloseConnection();
+        reconnect_->start();
+    }
+}
+
+void DdeInstance::DropAllLinks()
+{
+    pendingAdvises_.clear();
+    if (links_.empty())
+        return;
+    for (const Link& link : links_) {
+        FreeStringHandle(link.topic);
+        FreeStringHandle(link.item);
+    }
+    links_.clear();
+    emit linksChanged();
 }
 
 DdeHsz DdeInstance::CreateStringHandle(const QString& text)
@@ -107,8 +201,10 @@ bool DdeInstance::NameService(DdeHsz service, DdeNameService command)
     if (command == DdeNameService::DNS_UNREGISTER) {
         if (!(registeredService_ == service))
             return false;
-        connection_.unregisterService(registeredBusName_);
-        connection_.unregisterObject(QString::fromLatin1(DdeBus::ObjectPath));
+        if (connection_.isConnected()) {
+            connection_.unregisterService(registeredBusName_);
+            connection_.unregisterObject(QString::fromLatin1(DdeBus::ObjectPath));
+        }
         FreeStringHandle(registeredService_);
         registeredService_ = {};
         registeredBusName_.clear();
@@ -117,14 +213,8 @@ bool DdeInstance::NameService(DdeHsz service, DdeNameService command)
     if (registeredService_)
         return registeredService_ == service;
     const QString busName = QString::fromLatin1(DdeBus::BusNamePrefix) + QueryString(service);
-    if (!connection_.registerObject(
-            QString::fromLatin1(DdeBus::ObjectPath), busObject_, QDBusConnection::ExportAdaptors))
+    if (!connection_.isConnected() || !Publish(busName))
         return false;
-    // Another process holding the name is a failure, not a queue to wait in.
-    if (!connection_.registerService(busName)) {
-        connection_.unregisterObject(QString::fromLatin1(DdeBus::ObjectPath));
-        return false;
-    }
     registeredService_ = service;
     ++atoms_[service.id].references;
     registeredBusName_ = busName;

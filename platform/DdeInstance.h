@@ -2,6 +2,11 @@
 // callback and filter flags, case-insensitive string handles, a name service
 // and advise links kept per client. Each incoming call on the interface
 // org.qm482.Dde1 becomes a transaction handed to the callback.
+//
+// Each instance has a bus connection of its own. When the bus goes away (its
+// daemon restarted), the links die with their clients and the instance
+// connects again every few seconds; once back, it publishes its object and
+// takes its name again, so clients on the new bus find the service.
 #pragma once
 
 #include "platform/DdeTopicPair.h"
@@ -17,6 +22,7 @@
 
 class QDBusMessage;
 class QDBusServiceWatcher;
+class QTimer;
 
 namespace DdeBus {
 inline constexpr char ObjectPath[] = "/org/qm482/QM482";
@@ -81,11 +87,13 @@ public:
     // the environment and no bus socket in the runtime folder, or the bus
     // refused the connection. Never starts a bus of its own.
     bool Initialize(Callback callback, unsigned filters);
-    void Uninitialize(); // ends every link, releases the name
+    void Uninitialize(); // ends every link, releases the name, stops reconnecting
     // A session bus address in the environment, or the runtime folder's bus
     // socket. Without either the bus library would try to launch a bus through
     // X11; on a console or over ssh that must fail at once instead.
     static bool SessionBusReachable();
+    // How often a lost bus is tried again.
+    static constexpr int ReconnectMs = 2000;
 
     bool IsInitialized() const { return initialized_; }
 
@@ -118,6 +126,10 @@ public:
 signals:
     void linksChanged();
 
+private slots:
+    // The connection's local Disconnected signal: the bus daemon is gone.
+    void BusLost();
+
 private:
     struct Atom {
         QString text;
@@ -135,6 +147,12 @@ private:
 
     class CallHandle;
 
+    bool OpenConnection();
+    void CloseConnection();
+    bool Publish(const QString& busName);
+    void DropAllLinks();
+    void TryReconnect();
+
     DdeReply Call(DdeTransaction type, unsigned format, DdeHsz hsz1, DdeHsz hsz2);
     bool ConnectTest(DdeHsz topic);
     void ClientGone(const QString& client);
@@ -144,9 +162,11 @@ private:
     bool initialized_ = false;
     Callback callback_;
     unsigned filters_ = 0;
+    QString connectionName_;
     QDBusConnection connection_;
     QObject* busObject_ = nullptr;
     QDBusServiceWatcher* watcher_ = nullptr;
+    QTimer* reconnect_ = nullptr;
     std::map<unsigned, Atom> atoms_;
     unsigned nextAtom_ = 1;
     DdeHsz registeredService_;

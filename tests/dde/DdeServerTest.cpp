@@ -123,8 +123,8 @@ TEST_F(DdeServerTest, SecondServerCannotTakeTheName)
 {
     DdeServer second;
     second.SetPanels(&temperature, &humidity, &pressure);
-    // The same process shares one bus connection; the name is already ours.
-    EXPECT_FALSE(second.Start(1)) << "the object path is taken";
+    // Each server has a connection of its own; the first one holds the name.
+    EXPECT_FALSE(second.Start(1)) << "the name is taken";
     EXPECT_FALSE(second.IsRunning());
     EXPECT_EQ(client.Request("Temperatura#4660", "Wynik").value(), "23.4");
 }

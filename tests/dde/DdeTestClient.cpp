@@ -12,9 +12,10 @@ const QString Path = QStringLiteral("/org/qm482/QM482");
 const QString Interface = QStringLiteral("org.qm482.Dde1");
 } // namespace
 
-DdeTestClient::DdeTestClient(const QString& name)
+DdeTestClient::DdeTestClient(const QString& name, const QString& address)
     : name_(name)
-    , bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, name))
+    , bus_(address.isEmpty() ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)
+                             : QDBusConnection::connectToBus(address, name))
 {
     RegisterDdeTopicPair();
     bus_.connect(QString(), Path, Interface, QStringLiteral("Advise"), this,

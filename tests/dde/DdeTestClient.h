@@ -26,7 +26,8 @@ public:
         QString topic, item, text;
     };
 
-    explicit DdeTestClient(const QString& name);
+    // On the session bus, or on the bus at this address.
+    explicit DdeTestClient(const QString& name, const QString& address = QString());
     ~DdeTestClient() override;
 
     QDBusReply<QString> Request(const QString& topic, const QString& item, uint format = 1);
