@@ -7,6 +7,8 @@
   cycles   resident memory and descriptors over N port pull/return cycles (simulator
            killed and started again; the program reopens the port itself)
   startup  exec to the first reading on the session bus (the service appears)
+  peer     CPU per frame and resident memory of the program and of cutecom, side by side
+           on one Xvfb screen, each fed the same frames on a pty of its own
 
 Each run gets a folder of its own (ports, program with its settings, home) and a
 private session bus; the screen is offscreen unless --xvfb (Xvfb and openbox).
@@ -177,6 +179,114 @@ def run_idle(a):
     print("idle CPU:", spread(shares, "% of a core", 3))
 
 
+def holds(pid, path):
+    """Whether the process has PATH open (a pty slave is named by its /dev/pts path)."""
+    for fd in os.listdir(f"/proc/{pid}/fd"):
+        try:
+            if os.readlink(f"/proc/{pid}/fd/{fd}") == path:
+                return True
+        except OSError:
+            pass
+    return False
+
+
+def read_chars(pid):
+    with open(f"/proc/{pid}/io") as f:
+        for line in f:
+            if line.startswith("rchar:"):
+                return int(line.split()[1])
+    return 0
+
+
+CUTECOM_SESSION = """[sessions]
+1\\BaudRate=300
+1\\DataBits=8
+1\\Device={device}
+1\\FlowControl=1
+1\\OpenMode=3
+1\\Parity=0
+1\\StopBits=1
+1\\autoReconnect=false
+1\\name=Default
+size=1
+"""
+
+
+def xdotool(rig, *args):
+    return subprocess.run(["xdotool", *args], env=rig.env, check=True, capture_output=True,
+                          text=True, timeout=30).stdout.split()
+
+
+def start_cutecom(rig, device, beside):
+    """cutecom as its user leaves it: a saved session for the meter's line (the device box
+    takes only a listed port or the session's, not a typed path), then Open pressed.
+    300 baud; 8 data bits, because a pty always reports CS8 and cutecom, asked for 7, shows
+    an error and closes the port once it is dismissed (the bytes are 7-bit either way).
+    Hardware flow control, because with none cutecom sets DTR, the modem-line ioctl fails
+    on a pty and it closes the port at once."""
+    conf = pathlib.Path(rig.env["HOME"]) / ".config" / "CuteCom" / "CuteCom5.conf"
+    conf.parent.mkdir(parents=True, exist_ok=True)
+    conf.write_text(CUTECOM_SESSION.format(device=device))
+    peer = rig.spawn(["cutecom"])
+    window = xdotool(rig, "search", "--sync", "--all", "--pid", str(peer.pid),
+                     "--name", "CuteCom -")[0]
+    time.sleep(1)  # found is not yet mapped and drawn
+    # Both windows in full view: the program's at the left, cutecom's beside it.
+    ours = xdotool(rig, "search", "--sync", "--all", "--onlyvisible", "--pid", str(beside),
+                   "--name", "QM")[0]
+    xdotool(rig, "windowmove", ours, "0", "0")
+    width = next(w for w in xdotool(rig, "getwindowgeometry", "--shell", ours)
+                 if w.startswith("WIDTH="))
+    xdotool(rig, "windowmove", window, str(int(width[6:]) + 4), "0")
+    xdotool(rig, "windowactivate", "--sync", window)
+    xdotool(rig, "key", "--window", window, "alt+o")  # the "Open" button
+    wait_for("cutecom opens the port", lambda: holds(peer.pid, os.readlink(device)), 10)
+    return peer
+
+
+def run_peer(a):
+    """The program and cutecom side by side on one Xvfb screen, each on a pty of its own fed
+    the same frames by a simulator of its own."""
+    a.xvfb = True
+    ours, theirs, memory = [], [], []
+    for run in range(a.runs):
+        rig = Rig(a.build, a.program, True)
+        try:
+            pace = ["--rate", str(a.rate)] if a.rate else []
+            same = ["--drift", "--seed", str(run + 1), *pace]
+            sim = rig.start_sim(7, *same)
+            peer_sim = rig.start_sim(8, *same)
+            prog = rig.start_program()
+            peer = start_cutecom(rig, str(rig.ports / "COM8"), prog.pid)
+            time.sleep(a.settle)
+            c0, p0 = cpu_seconds(prog.pid), cpu_seconds(peer.pid)
+            f0, g0 = rig.counts[sim.pid], rig.counts[peer_sim.pid]
+            wait_for("the frames", lambda: rig.counts[sim.pid] - f0 >= a.frames,
+                     timeout=a.frames * 5 + 60)
+            c1, p1 = cpu_seconds(prog.pid), cpu_seconds(peer.pid)
+            f1, g1 = rig.counts[sim.pid], rig.counts[peer_sim.pid]
+            if not holds(peer.pid, os.readlink(rig.ports / "COM8")):
+                raise SystemExit("cutecom let go of its port during the run")
+            if a.shots:
+                shot = pathlib.Path(a.shots) / f"peer-run{run + 1}.png"
+                subprocess.run(["import", "-window", "root", str(shot)], env=rig.env,
+                               check=True, timeout=30)
+            ours.append((c1 - c0) / (f1 - f0) * 1000)
+            theirs.append((p1 - p0) / (g1 - g0) * 1000)
+            memory.append((rss_kib(prog.pid), rss_kib(peer.pid)))
+            print(f"run {run + 1}: {f1 - f0} frames; program {ours[-1]:.3f} ms/frame, "
+                  f"resident {memory[-1][0]} KiB; cutecom {theirs[-1]:.3f} ms/frame, "
+                  f"resident {memory[-1][1]} KiB; ratio {ours[-1] / theirs[-1]:.3f}",
+                  flush=True)
+        finally:
+            rig.close()
+    print("program CPU per frame:", spread(ours, "ms", 3))
+    print("cutecom CPU per frame:", spread(theirs, "ms", 3))
+    print("program / cutecom:", spread([o / t for o, t in zip(ours, theirs)], "", 3))
+    print("resident, program:", spread([m[0] for m in memory], "KiB", 0))
+    print("resident, cutecom:", spread([m[1] for m in memory], "KiB", 0))
+
+
 def sample(prog, rows, label):
     rows.append((label, rss_kib(prog.pid), fd_count(prog.pid)))
     print(f"{label}: resident {rows[-1][1]} KiB, descriptors {rows[-1][2]}", flush=True)
@@ -204,23 +314,28 @@ def run_soak(a):
 def run_cycles(a):
     rig = Rig(a.build, a.program, a.xvfb)
     rows = []
+    link = rig.ports / "COM7"
     try:
         sim = rig.start_sim(7, "--fast")
         prog = rig.start_program()
         time.sleep(a.settle)
         sample(prog, rows, "cycle 0")
-        step = max(1, a.count // 10)
+        marks = {1, 10} | set(range(50, a.count + 1, 50)) | {a.count}
+        t0 = time.monotonic()
         for k in range(1, a.count + 1):
             rig.stop(sim)
-            (rig.ports / "COM7").unlink(missing_ok=True)
+            link.unlink(missing_ok=True)
             sim = rig.start_sim(7, "--fast")
-            # Back once the program has reopened the port and frames flow again.
-            wait_for("the program reads again", lambda: any(
-                os.readlink(f"/proc/{prog.pid}/fd/{fd}").startswith("/dev/pts/")
-                for fd in os.listdir(f"/proc/{prog.pid}/fd")
-                if os.path.exists(f"/proc/{prog.pid}/fd/{fd}")), timeout=30)
-            if k % step == 0:
-                sample(prog, rows, f"cycle {k}")
+            # Back once the program holds the new pty (its number differs from the old
+            # one while the program still holds that) and has read a frame from it.
+            slave = os.readlink(link)
+            wait_for("the program reopens the port", lambda: holds(prog.pid, slave),
+                     timeout=30)
+            r0 = read_chars(prog.pid)
+            wait_for("the program reads again", lambda: read_chars(prog.pid) - r0 >= 19,
+                     timeout=30)
+            if k in marks:
+                sample(prog, rows, f"cycle {k} ({time.monotonic() - t0:.0f} s)")
     finally:
         rig.close()
     growth(rows)
@@ -261,7 +376,7 @@ def run_startup(a):
 def main():
     p = argparse.ArgumentParser(description=__doc__,
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("what", choices=["cpu", "idle", "soak", "cycles", "startup"])
+    p.add_argument("what", choices=["cpu", "idle", "soak", "cycles", "startup", "peer"])
     p.add_argument("--build", default="build")
     p.add_argument("--program", help="program to measure (default BUILD/qm482)")
     p.add_argument("--runs", type=int, default=5)
@@ -272,6 +387,7 @@ def main():
     p.add_argument("--seconds", type=float, default=30)
     p.add_argument("--count", type=int, default=1000)
     p.add_argument("--settle", type=float, default=3.0)
+    p.add_argument("--shots", help="peer: save a screenshot of each run in this folder")
     a = p.parse_args()
     globals()["run_" + a.what](a)
 
