@@ -356,6 +356,13 @@ void MainDialog::OnLinkUpdate(bool good, bool changed)
                 ShowMessage(this, utf8(texts::main::kDdeInitError), MessageBox::Icon::Error);
             });
         }
+        ddeTried_.start();
+    } else if (good && m.serialNumber > 0 && !dde_.IsRunning()
+        && (!ddeTried_.isValid() || ddeTried_.hasExpired(kDdeRetryMs))) {
+        // A bus that was missing when the link came up (or a name another
+        // program held) is tried again quietly while the meter keeps sending.
+        dde_.Start(m.serialNumber);
+        ddeTried_.start();
     }
     UpdateStatusLine();
     if (good) {

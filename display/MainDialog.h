@@ -7,6 +7,7 @@
 #include "settings/SettingsTable.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QHash>
 
 #include <memory>
@@ -29,6 +30,8 @@ class WindowTimers;
 class MainDialog : public QDialog {
     Q_OBJECT
 public:
+    // How often a link that stays up tries again to start the bus service.
+    static constexpr qint64 kDdeRetryMs = 2000;
     static constexpr unsigned TIMER_PORT_DIALOG = 1069;
     static constexpr unsigned TIMER_PROMOTION = 1070;
     // Reopens a port whose device went away (a USB adapter pulled).
@@ -147,6 +150,8 @@ private:
     int statusHeight_ = 0;
     bool promotionOpen_ = false;
     bool ddeErrorShown_ = false;
+    // Since the last start of the bus service was tried.
+    QElapsedTimer ddeTried_;
     bool portLost_ = false;
     bool quitting_ = false;
     int layoutCount_ = 0;
