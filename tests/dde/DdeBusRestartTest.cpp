@@ -68,11 +68,22 @@ TEST(DdeBusRestart, ServiceComesBackOnTheNewBusOnlyWhileRunning)
     {
         DdeTestClient before("before-restart", bus.Address());
         ASSERT_TRUE(before.StartAdvise("Temperatura#4660", "Pomiar"));
+        QProcess watch;
+        QSignalSpy printed(&watch, &QProcess::readyReadStandardOutput);
+        QSignalSpy ended(&watch, &QProcess::finished);
+        watch.start(QStringLiteral(QM482_DDE_TOOL),
+            { QStringLiteral("watch"), QStringLiteral("Temperatura#4660"),
+                QStringLiteral("Wynik") });
+        ASSERT_TRUE(printed.wait(10000));
         QSignalSpy dropped(&server.Instance(), &DdeInstance::linksChanged);
         bus.Kill();
         // Its clients went with the old bus, and so did their links.
         ASSERT_TRUE(dropped.wait(5000));
         EXPECT_EQ(server.Instance().LinkCount(), 0);
+        // A watcher on the dead bus says so and ends, rather than wait forever.
+        ASSERT_TRUE(ended.count() > 0 || ended.wait(5000)) << "qm482-dde watch outlived its bus";
+        EXPECT_EQ(watch.exitCode(), 4);
+        EXPECT_EQ(watch.readAllStandardError(), "Brak magistrali sesji D-Bus.\n");
     }
     server.NotifyAll(); // a frame while there is no bus
     ASSERT_TRUE(bus.Start());

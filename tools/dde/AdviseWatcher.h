@@ -12,6 +12,11 @@ public:
 
 public slots:
     void OnAdvise(const QString& topic, const QString& item, const QString& text);
+    // The connection's own "Disconnected": the bus itself went away.
+    void OnDisconnected() { emit busLost(); }
+
+signals:
+    void busLost();
 
 private:
     QString topic_;

@@ -115,6 +115,16 @@ int Watch(QCoreApplication& app, QDBusConnection bus, const QString& topic, cons
         result = ExitNoService;
         app.quit();
     });
+    // A bus that dies sends no word of the service going: only the
+    // connection itself says it is gone.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+        QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), &watcher,
+        SLOT(OnDisconnected()));
+    QObject::connect(&watcher, &AdviseWatcher::busLost, &app, [&] {
+        Print(stderr, DdeTexts::ToolNoBus);
+        result = ExitNoBus;
+        app.quit();
+    });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stopPipe) != 0)
         return ExitBusError;
