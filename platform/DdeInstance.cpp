@@ -7,6 +7,7 @@
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -16,12 +17,13 @@ namespace {
 const QString LocalPath = QStringLiteral("/org/freedesktop/DBus/Local");
 const QString LocalInterface = QStringLiteral("org.freedesktop.DBus.Local");
 
-// Read at every connect: a restarted daemon listens at the same address.
+// Read at every connect: a restarted daemon listens at the same address,
+// but under a new identity, so the old one's guid must not be asked for.
 QString SessionBusAddress()
 {
     QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
     if (!address.isEmpty())
-        return address;
+        return address.remove(QRegularExpression(QStringLiteral(",guid=[0-9A-Fa-f]*")));
     return QStringLiteral("unix:path=") + qEnvironmentVariable("XDG_RUNTIME_DIR")
         + QStringLiteral("/bus");
 }

@@ -40,7 +40,14 @@ public:
             if (!daemon_.waitForReadyRead(20000))
                 return false;
         }
-        return daemon_.readLine().startsWith(address_.toUtf8());
+        const QByteArray printed = daemon_.readLine().trimmed();
+        // The session's address as a launcher exports it: with the first
+        // daemon's guid, which a restarted daemon does not have.
+        if (!exported_) {
+            qputenv("DBUS_SESSION_BUS_ADDRESS", printed);
+            exported_ = true;
+        }
+        return printed.startsWith(address_.toUtf8()) && printed.contains(",guid=");
     }
     void Kill()
     {
@@ -52,6 +59,7 @@ public:
 private:
     QTemporaryDir dir_;
     QString address_;
+    bool exported_ = false;
     QByteArray saved_;
     QProcess daemon_;
 };
