@@ -17,6 +17,13 @@ namespace {
 const QString LocalPath = QStringLiteral("/org/freedesktop/DBus/Local");
 const QString LocalInterface = QStringLiteral("org.freedesktop.DBus.Local");
 
+// Where a session bus listens when no address is exported.
+QString RuntimeBusPath()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return runtime.isEmpty() ? QString() : runtime + QStringLiteral("/bus");
+}
+
 // Read at every connect: a restarted daemon listens at the same address,
 // but under a new identity, so the old one's guid must not be asked for.
 QString SessionBusAddress()
@@ -24,8 +31,7 @@ QString SessionBusAddress()
     QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
     if (!address.isEmpty())
         return address.remove(QRegularExpression(QStringLiteral(",guid=[0-9A-Fa-f]*")));
-    return QStringLiteral("unix:path=") + qEnvironmentVariable("XDG_RUNTIME_DIR")
-        + QStringLiteral("/bus");
+    return QStringLiteral("unix:path=") + RuntimeBusPath();
 }
 
 } // namespace
@@ -34,8 +40,8 @@ bool DdeInstance::SessionBusReachable()
 {
     if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
         return true;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo(runtime + QStringLiteral("/bus")).exists();
+    const QString path = RuntimeBusPath();
+    return !path.isEmpty() && QFileInfo(path).exists();
 }
 
 DdeInstance::DdeInstance(QObject* parent)

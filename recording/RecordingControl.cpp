@@ -26,6 +26,12 @@ QString utf8(const char* s)
     return QString::fromUtf8(s);
 }
 
+QString WriteFailedText(const std::string& path, int error)
+{
+    return utf8(texts::recording::kWriteFailed)
+        .arg(QString::fromStdString(path), QString::fromLocal8Bit(std::strerror(error)));
+}
+
 } // namespace
 
 RecordingControl::RecordingControl(
@@ -161,12 +167,16 @@ void RecordingControl::Release(Channel& channel)
     if (channel.key == 0)
         return;
     writer_.Close(channel.key);
-    if (channel.refused != 0) {
-        std::fprintf(stderr,
-            "qm482: %zu rows were not recorded to %s: the disk did not take them\n",
-            channel.refused, channel.path.c_str());
-    }
     channel.key = 0;
+    SayRefused(channel);
+}
+
+void RecordingControl::SayRefused(Channel& channel)
+{
+    if (channel.refused == 0)
+        return;
+    std::fprintf(stderr, "qm482: %zu rows were not recorded to %s: the disk did not take them\n",
+        channel.refused, channel.path.c_str());
     channel.refused = 0;
 }
 
@@ -211,18 +221,11 @@ void RecordingControl::OnWritten(FileWriter::Key key, int error)
         return;
     if (error == 0) {
         channel->failing = false;
-        if (channel->refused != 0 && writer_.Pending(key) == 0) {
-            std::fprintf(stderr,
-                "qm482: %zu rows were not recorded to %s: the disk did not take them\n",
-                channel->refused, channel->path.c_str());
-            channel->refused = 0;
-        }
+        if (writer_.Pending(key) == 0)
+            SayRefused(*channel);
         return;
     }
-    ShowWriteFailure(*channel,
-        utf8(texts::recording::kWriteFailed)
-            .arg(QString::fromStdString(channel->path),
-                QString::fromLocal8Bit(std::strerror(error))));
+    ShowWriteFailure(*channel, WriteFailedText(channel->path, error));
 }
 
 bool RecordingControl::WaitWithEvents(
@@ -377,9 +380,7 @@ std::unique_ptr<RecordingFile> RecordingControl::OpenConfirmed(
     appended = existed && answer == MessageBox::Result::Yes;
     if (answer == MessageBox::Result::No && !file->Truncate(error)) {
         // The user asked for an empty file: none rather than the old content.
-        ShowWriteFailure(channel,
-            utf8(texts::recording::kWriteFailed)
-                .arg(QString::fromStdString(name), QString::fromLocal8Bit(std::strerror(error))));
+        ShowWriteFailure(channel, WriteFailedText(name, error));
         again = false;
         return nullptr;
     }

@@ -105,6 +105,8 @@ private:
     void Attach(Channel& channel, std::unique_ptr<RecordingFile> file, const std::string& path);
     // Lets the file go; its queued rows still go to it.
     void Release(Channel& channel);
+    // Says on stderr how many rows of the file were refused, once.
+    void SayRefused(Channel& channel);
     // Lets the file go before `name` is opened for the channel.
     void ReleaseForReopening(Channel& channel, const std::string& name);
     void WriteReportRow();
