@@ -3,7 +3,7 @@
 # the tests need (only what is missing), then configures and builds build/.
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   xvfb xauth fonts-liberation fonts-dejavu-core
