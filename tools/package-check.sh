@@ -55,9 +55,14 @@ for file in \
   share/icons/hicolor/256x256/apps/org.qm482.QM482.png \
   share/dbus-1/interfaces/org.qm482.Dde1.xml \
   share/dbus-1/interfaces/org.qm482.Readings1.xml \
-  share/doc/qm482/README.md; do
+  share/doc/qm482/README.md \
+  share/doc/qm482/copyright; do
   [ -f "$usr/$file" ] || fail "usr/$file is missing"
 done
+grep -q '^License: GPL-3.0-or-later$' "$usr/share/doc/qm482/copyright" ||
+  fail "usr/share/doc/qm482/copyright names no licence"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' \
+  "$usr/share/metainfo/org.qm482.QM482.metainfo.xml" || fail "the metainfo names no licence"
 
 for entry in "$usr"/share/applications/*.desktop; do
   desktop-file-validate "$entry" || fail "$(basename "$entry") is not a valid desktop entry"
