@@ -107,6 +107,12 @@ for run in $(seq "$runs"); do
   else
     echo "run $run FAILED after $(($(date +%s) - start)) s; the end of $log:"
     tail -40 "$log"
+    # The journeys' pictures show what went wrong on the screen.
+    if [ -d "$root/ci/main/build/journeys" ]; then
+      rm -rf "$repo/build/fresh-root-run$run-journeys"
+      cp -r "$root/ci/main/build/journeys" "$repo/build/fresh-root-run$run-journeys"
+      echo "its journeys' pictures: $repo/build/fresh-root-run$run-journeys"
+    fi
     status=1
   fi
   # The next run starts from a clean clone again, on the now used root.
