@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev clang-tidy clang-format
   locales
   libudev1
-  openbox xdotool x11-utils imagemagick at-spi2-core python3-pyatspi
+  openbox xdotool x11-utils x11-xkb-utils imagemagick at-spi2-core python3-pyatspi
   libmosquitto-dev mosquitto mosquitto-clients
   libqcustomplot-dev qt6-svg-dev
   dpkg-dev desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin

@@ -127,7 +127,9 @@ class Screen:
         if top is None:
             raise JourneyFailure(f"no menu '{menu}' in the menu bar")
         self.click(top)
-        popup = wait_for(f"the menu '{menu}' opens", lambda: self._shown_popup(top), timeout=5)
+        # A machine busy with its first run (fonts, caches) can take seconds
+        # to draw the first menu.
+        popup = wait_for(f"the menu '{menu}' opens", lambda: self._shown_popup(top), timeout=12)
         return top, popup
 
     def _shown_popup(self, top):
