@@ -1,5 +1,8 @@
 #include "platform/DialogBuilder.h"
 
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -39,6 +42,95 @@ const char* const kIdProperty = "qm482ControlId";
 QString text(std::string_view s)
 {
     return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+
+QString withoutMnemonic(QString s)
+{
+    for (qsizetype i = s.indexOf(u'&'); i >= 0 && i < s.size(); i = s.indexOf(u'&', i + 1))
+        s.remove(i, 1); // "&&" keeps one
+    return s;
+}
+
+// Qt's own interface for a check box or radio button toggles it from an
+// accessibility action without clicked(), which the dialogs follow, so the
+// box showed the change and OK took the old value; and it calls a radio
+// button that is exclusive through its group, not its parent, a check box.
+// This one names the role by the class and acts as a click, as the
+// mouse, the keyboard and a shortcut do.
+class ToggleButtonAccessible : public QAccessibleWidget {
+public:
+    ToggleButtonAccessible(QAbstractButton* button, QAccessible::Role role)
+        : QAccessibleWidget(button, role)
+    {
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        const QAbstractButton* b = button();
+        s.checkable = true;
+        s.checked = b->isChecked();
+        s.pressed = b->isDown();
+        if (const auto* box = qobject_cast<const QCheckBox*>(b))
+            s.checkStateMixed = box->checkState() == Qt::PartiallyChecked;
+        return s;
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return withoutMnemonic(button()->text());
+        return QAccessibleWidget::text(t);
+    }
+
+    QStringList actionNames() const override
+    {
+        QStringList names;
+        if (widget()->isEnabled())
+            names << toggleAction();
+        return names + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& name) override
+    {
+        if (name != toggleAction() && name != pressAction()) {
+            QAccessibleWidget::doAction(name);
+            return;
+        }
+        // Animated, the click comes after the caller got its answer: a
+        // handler that opens a box does not hold the assistive tool up.
+        if (widget()->isEnabled())
+            button()->animateClick();
+    }
+
+private:
+    QAbstractButton* button() const { return static_cast<QAbstractButton*>(widget()); }
+};
+
+QAccessibleInterface* toggleButtonInterface(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("QRadioButton"))
+        return new ToggleButtonAccessible(
+            static_cast<QAbstractButton*>(object), QAccessible::RadioButton);
+    if (className == QLatin1String("QCheckBox"))
+        return new ToggleButtonAccessible(
+            static_cast<QAbstractButton*>(object), QAccessible::CheckBox);
+    return nullptr;
+}
+
+// An edit, a list or a time picker is named by the text just before it in
+// the template, as the original platform named it for a screen reader.
+void nameAfter(QWidget* previous, QWidget* w)
+{
+    if (previous == nullptr || !w->accessibleName().isEmpty())
+        return;
+    if (qobject_cast<QLineEdit*>(w) == nullptr && qobject_cast<QPlainTextEdit*>(w) == nullptr
+        && qobject_cast<QComboBox*>(w) == nullptr && qobject_cast<QAbstractSpinBox*>(w) == nullptr)
+        return;
+    if (auto* label = qobject_cast<QLabel*>(previous); label != nullptr && !label->text().isEmpty())
+        label->setBuddy(w);
+    else if (auto* box = qobject_cast<QCheckBox*>(previous))
+        w->setAccessibleName(withoutMnemonic(box->text()));
 }
 
 QWidget* defaultControl(const resources::ControlTemplate& c, QWidget* parent)
@@ -183,6 +275,11 @@ QRect DialogBuilder::ToPixels(const QFont& font, int x, int y, int width, int he
 bool DialogBuilder::Build(QWidget* dialog, int id, const ControlFactory& factory)
 {
     initResources();
+    static const bool accessible = [] {
+        QAccessible::installFactory(&toggleButtonInterface);
+        return true;
+    }();
+    (void)accessible;
     const resources::DialogTemplate* tmpl = resources::FindDialog(id);
     if (tmpl == nullptr || dialog == nullptr)
         return false;
@@ -243,6 +340,7 @@ bool DialogBuilder::Build(QWidget* dialog, int id, const ControlFactory& factory
             geometry.setHeight(line);
         }
         w->setGeometry(geometry);
+        nameAfter(built.empty() ? nullptr : built.back(), w);
         built.push_back(w);
         w->setFocusPolicy((c.style & resources::style::kTabStop) != 0
                     || c.kind == resources::ControlKind::ComboDropList

@@ -3,15 +3,18 @@
 #include "support/ScriptedMessageBox.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -163,6 +166,79 @@ TEST(DialogBuilder, MainMenuHasEveryCommandWithItsText)
     actions[32783]->trigger();
     EXPECT_EQ(commands, std::vector<int> { 32783 });
     EXPECT_EQ(resources::String(resources::ids::kAboutString), "&About QM482...");
+}
+
+namespace {
+
+QAccessibleInterface* accessible(const QDialog& dialog, int id)
+{
+    return QAccessible::queryAccessibleInterface(DialogBuilder::Control(&dialog, id));
+}
+
+// Runs the control's accessible action and waits (at most a second) for the
+// click it must bring, as a mouse click would.
+bool actionClicks(const QDialog& dialog, int id, const QString& action)
+{
+    auto* button = qobject_cast<QAbstractButton*>(DialogBuilder::Control(&dialog, id));
+    QEventLoop loop;
+    bool clicked = false;
+    QObject::connect(button, &QAbstractButton::clicked, &loop, [&] {
+        clicked = true;
+        loop.quit();
+    });
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    accessible(dialog, id)->actionInterface()->doAction(action);
+    loop.exec();
+    return clicked;
+}
+
+} // namespace
+
+TEST(DialogBuilder, ControlsTellAssistiveToolsTheirRoleAndName)
+{
+    QDialog recording;
+    ASSERT_TRUE(DialogBuilder::Build(&recording, resources::ids::kRecordingDialog));
+    QDialog port;
+    ASSERT_TRUE(DialogBuilder::Build(&port, resources::ids::kPortDialog));
+    const struct {
+        const QDialog& dialog;
+        int id;
+        QAccessible::Role role;
+        const char* name;
+    } expected[] = {
+        { recording, 1124, QAccessible::RadioButton, "Przecinek" },
+        { recording, 1046, QAccessible::CheckBox, "Temperatura" },
+        { recording, 1, QAccessible::Button, "OK" },
+        { recording, 1036, QAccessible::EditableText, "W pliku" },
+        { recording, 1116, QAccessible::EditableText,
+            "Dodaj komentarz przy rozpoczęciu rejestracji:" },
+        { recording, 1045, QAccessible::SpinBox, "Interwał rejestracji" },
+        { port, 1000, QAccessible::ComboBox, "Wybierz port:" },
+    };
+    for (const auto& e : expected) {
+        QAccessibleInterface* iface = accessible(e.dialog, e.id);
+        ASSERT_NE(iface, nullptr) << e.id;
+        EXPECT_EQ(iface->role(), e.role) << e.id;
+        EXPECT_EQ(iface->text(QAccessible::Name), QString::fromUtf8(e.name)) << e.id;
+    }
+}
+
+TEST(DialogBuilder, AccessibleActionOfACheckBoxOrRadioButtonIsAClick)
+{
+    QDialog dialog;
+    ASSERT_TRUE(DialogBuilder::Build(&dialog, resources::ids::kRecordingDialog));
+    auto* tab = qobject_cast<QAbstractButton*>(DialogBuilder::Control(&dialog, 1123));
+    auto* comma = qobject_cast<QAbstractButton*>(DialogBuilder::Control(&dialog, 1124));
+    auto* column = qobject_cast<QAbstractButton*>(DialogBuilder::Control(&dialog, 1046));
+    tab->setChecked(true);
+    EXPECT_TRUE(actionClicks(dialog, 1124, QAccessibleActionInterface::toggleAction()));
+    EXPECT_TRUE(comma->isChecked());
+    EXPECT_FALSE(tab->isChecked()); // still one of a group
+    EXPECT_TRUE(accessible(dialog, 1124)->state().checked);
+
+    const bool before = column->isChecked();
+    EXPECT_TRUE(actionClicks(dialog, 1046, QAccessibleActionInterface::pressAction()));
+    EXPECT_NE(column->isChecked(), before);
 }
 
 TEST(MessageBoxService, ScriptedResponderAnswersAndRecords)
