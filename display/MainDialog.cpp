@@ -7,6 +7,7 @@
 #include "display/PanelStyles.h"
 #include "display/StatusLine.h"
 #include "display/ValuePanel.h"
+#include "display/WindowPlacement.h"
 #include "extras/AuxiliaryWindows.h"
 #include "mqtt/MqttPublisher.h"
 #include "platform/DialogBuilder.h"
@@ -23,10 +24,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStyle>
 #include <QTimer>
-#include <QWindow>
 
 namespace {
 
@@ -131,6 +130,8 @@ MainDialog::MainDialog(QWidget* parent)
         menuBar_, resources::ids::kMainMenu, [this](int id) { OnCommand(id); });
     if (QAction* top = actions_.value(ID_TOPMOST))
         top->setCheckable(true);
+    placement_ = std::make_unique<WindowPlacement>(
+        *this, *menuBar_, actions_.value(ID_TOPMOST), savedRect, topmost);
 
     client_ = new QWidget(this);
     DialogBuilder::Build(client_, resources::ids::kMainDialog,
@@ -223,12 +224,11 @@ void MainDialog::OnInitDialog()
         p->CreateValueFont();
 
     initialising_ = false;
-    ShowWindowAt(savedRect);
+    placement_->ShowAtSaved();
 
     UpdateLinkState(false);
 
-    topmost = !topmost;
-    ToggleTopmost();
+    placement_->ApplySavedTopmost();
 
     dde_.SetPanels(readouts_[0].get(), readouts_[1].get(), readouts_[2].get());
     timers_->SetTimer(RecordingState::TIMER_RECORD_START, 10000);
@@ -250,23 +250,6 @@ void MainDialog::AddContextMenu()
     addAction(separator);
     addAction(item);
     setContextMenuPolicy(Qt::ActionsContextMenu);
-}
-
-// The saved rectangle is the window's restored geometry without the frame
-// the window manager adds: what is restored is exactly what was saved, so the
-// window does not creep by the frame's width at every start.
-void MainDialog::ShowWindowAt(const WindowRect& r)
-{
-    const int menuHeight = menuBar_->sizeHint().height();
-    const int w = std::max(r.right - r.left, 1);
-    const int h = std::max(r.bottom - r.top, menuHeight + 1);
-    setGeometry(r.left, r.top, w, h);
-}
-
-WindowRect MainDialog::CurrentWindowRect() const
-{
-    const QRect g = normalGeometry();
-    return { g.left(), g.top(), g.left() + g.width(), g.top() + g.height() };
 }
 
 void MainDialog::resizeEvent(QResizeEvent* event)
@@ -311,7 +294,7 @@ void MainDialog::OnSize(int type, int cx, int cy)
     if (initialising_)
         return;
     if (type == kSizeRestored && isVisible())
-        savedRect = CurrentWindowRect();
+        placement_->Remember();
 
     const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
     const MainLayout l = ComputeMainLayout(cx, cy, statusHeight_, frame);
@@ -333,7 +316,7 @@ void MainDialog::moveEvent(QMoveEvent* event)
 {
     QDialog::moveEvent(event);
     if (!initialising_ && !isMaximized() && isVisible())
-        savedRect = CurrentWindowRect();
+        placement_->Remember();
 }
 
 void MainDialog::OnLinkUpdate(bool good, bool changed)
@@ -470,24 +453,7 @@ void MainDialog::RunPortDialog()
 
 void MainDialog::ToggleTopmost()
 {
-    Qt::WindowFlags flags = windowFlags();
-    flags.setFlag(Qt::WindowStaysOnTopHint, !topmost);
-    if (QWindow* native = windowHandle()) {
-        // QWidget::setWindowFlags would hide the window, and hiding a dialog
-        // ends its modal run: the native window changes band in place.
-        overrideWindowFlags(flags);
-        native->setFlags(flags);
-    } else {
-        // Not shown yet: new flags make a new window, which would take the
-        // client position set before as its frame's and open lower by the
-        // title bar at every start. The geometry is set again after them.
-        const QRect placed = geometry();
-        setWindowFlags(flags);
-        setGeometry(placed);
-    }
-    topmost = !topmost;
-    if (QAction* a = actions_.value(ID_TOPMOST))
-        a->setChecked(topmost);
+    placement_->ToggleTopmost();
 }
 
 void MainDialog::OnTimer(unsigned id)
@@ -570,7 +536,7 @@ void MainDialog::done(int result)
     // The window's end: the bus service goes with it. The rectangle is taken
     // once more, now that no move or resize is under way.
     if (isVisible())
-        savedRect = CurrentWindowRect();
+        placement_->Remember();
     dde_.Stop();
     mqtt_->Shutdown();
     timers_->KillTimer(DeviceLink::TIMER_LINK_WATCHDOG);

@@ -23,6 +23,7 @@ class SerialByteBridge;
 class SerialPort;
 class TerminationSignals;
 class ValuePanel;
+class WindowPlacement;
 class WindowTimers;
 
 // The program's only window: owns the serial port, the link, the bus
@@ -96,6 +97,7 @@ public:
     RecordingControl& recordingControl() const { return *recordingControl_; }
     AuxiliaryWindows& auxiliaryWindows() const { return *aux_; }
     MqttPublisher& mqtt() const { return *mqtt_; }
+    WindowPlacement& placement() const { return *placement_; }
     int layoutCount() const { return layoutCount_; }
 
 protected:
@@ -111,8 +113,6 @@ private:
     bool OpenPort(int number);
     void OnPortLost();
     void ReopenLostPort();
-    WindowRect CurrentWindowRect() const;
-    void ShowWindowAt(const WindowRect& r);
     void AddContextMenu();
 
     QMenuBar* menuBar_ = nullptr;
@@ -137,6 +137,7 @@ private:
     std::unique_ptr<PanelStyles> styles_;
     std::unique_ptr<AuxiliaryWindows> aux_;
     std::unique_ptr<MqttPublisher> mqtt_;
+    std::unique_ptr<WindowPlacement> placement_;
     // Declared before the port: the port must go first.
     std::unique_ptr<SerialByteBridge> bridge_;
     std::unique_ptr<SerialPort> port_;

@@ -14,6 +14,9 @@ inline constexpr const char* kRecordingEvery = "Rejestracja do pliku co %02d:%02
 
 inline constexpr const char* kCannotOpenPort = "Nie można otworzyć portu COM%d";
 inline constexpr const char* kDdeInitError = "Błąd inicjalizacji DDE!";
+// "Zawsze na wierzchu" on a desktop that does not allow it.
+inline constexpr const char* kNoTopmost
+    = "Ten pulpit nie pozwala programom utrzymywać okna na wierzchu.";
 
 inline constexpr const char* kTemperatureCaption = "Temperatura";
 inline constexpr const char* kHumidityCaption = "Wilgotność względna";

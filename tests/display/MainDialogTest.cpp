@@ -3,6 +3,7 @@
 #include "device/SerialPort.h"
 #include "device/WaitDialog.h"
 #include "display/ValuePanel.h"
+#include "display/WindowPlacement.h"
 #include "support/Pty.h"
 #include "support/ScriptedMessageBox.h"
 
@@ -387,6 +388,39 @@ TEST_F(ShownWindow, KeysTopmostAndResizingLeaveTheWindowRunning)
         });
     dialog.exec();
     EXPECT_TRUE(ranOn) << "a key, the topmost switch or a resize ended the window";
+}
+
+TEST_F(ShownWindow, WhereThePositionAndTheTopBandAreHiddenTheSavedOnesStay)
+{
+    // A Wayland desktop: the position is unknown and nothing stays on top.
+    dialog.placement().SetAbilities({ false, false });
+    dialog.savedRect = { 137, 91, 737, 511 };
+    dialog.topmost = true; // chosen where it was honoured
+    const QString told = QString::fromUtf8("Ten pulpit nie pozwala programom utrzymywać okna "
+                                           "na wierzchu.");
+    RunWith([&] {
+        QAction* top = dialog.menuAction(MainDialog::ID_TOPMOST);
+        ASSERT_NE(top, nullptr);
+        EXPECT_FALSE(top->isChecked()) << "the window is not on top here";
+        top->trigger();
+        EXPECT_TRUE(spinUntil([&] { return !boxes.shown.empty(); }));
+        top->trigger();
+        QApplication::processEvents();
+        EXPECT_EQ(boxes.shown.size(), 1U) << "told once a run, not at every choice";
+        EXPECT_EQ(boxes.count(told), 1);
+        EXPECT_FALSE(top->isChecked());
+        EXPECT_TRUE(dialog.topmost) << "the choice is kept for a desktop that honours it";
+        EXPECT_FALSE(dialog.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+
+        dialog.move(300, 200);
+        dialog.resize(640, 450);
+        EXPECT_TRUE(spinUntil([&] { return dialog.savedRect.right == 137 + 640; }));
+        EXPECT_EQ(dialog.savedRect.left, 137);
+        EXPECT_EQ(dialog.savedRect.top, 91);
+        EXPECT_EQ(dialog.savedRect.bottom, 91 + 450);
+    });
+    EXPECT_EQ(dialog.savedRect.left, 137) << "the end took a position it cannot know";
+    EXPECT_EQ(dialog.savedRect.top, 91);
 }
 
 TEST_F(ShownWindow, SigtermWhileTheBoxIsOpenEndsLikeTheCloseBox)

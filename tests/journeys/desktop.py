@@ -6,6 +6,7 @@ process group and is killed when the desktop closes, also after a failure."""
 import ctypes
 import os
 import pathlib
+import re
 import select
 import shutil
 import signal
@@ -61,6 +62,7 @@ class Desktop:
         self.groups = []  # process groups to kill at the end
         self.program = None
         self.sim = None
+        self.weston = None
         self.size = (width, height)
         # Orphans of what we start (bus daemons' children) stay ours to reap.
         _libc.prctl(PR_SET_CHILD_SUBREAPER, 1)
@@ -211,11 +213,18 @@ class Desktop:
                 shutil.copy2(self.build / beside, self.app_dir / beside)
         self.ini.write_bytes(ini_text.encode())
 
-    def start_program(self, locale=None):
+    def start_program(self, locale=None, session=None):
         """The program; with `locale` (e.g. "pl_PL.UTF-8") as a desktop in
-        that language runs it, the locale made here if the system lacks it."""
+        that language runs it, the locale made here if the system lacks it.
+        `session`: variables to set instead (None: to remove), e.g. for a
+        Wayland desktop."""
         env = dict(self.env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                    QT_ACCESSIBILITY="1")
+        for k, v in (session or {}).items():
+            if v is None:
+                env.pop(k, None)
+            else:
+                env[k] = v
         if locale is not None:
             env.update(LC_ALL=locale, LANG=locale, LOCPATH=str(self._make_locale(locale)))
         # Under AddressSanitizer: what Qt's libraries keep until exit is not
@@ -249,6 +258,76 @@ class Desktop:
 
     def program_running(self):
         return self.program is not None and self.program.poll() is None
+
+    # --- a Wayland desktop beside the X one ------------------------------
+
+    def start_weston(self, xwayland=False):
+        """weston on a memory screen of the desktop's size (its headless
+        backend, drawn by pixman so that it can be photographed), with X
+        clients served by XWayland when asked. Returns the Wayland socket's
+        name and XWayland's display (None without it)."""
+        if not shutil.which("weston"):
+            raise JourneyFailure("cannot start a Wayland desktop: weston is not installed")
+        log = self.tmp / "weston.log"
+        socket = "qm482-wayland"
+        w_, h_ = self.size
+        argv = ["weston", "--backend=headless-backend.so", "--use-pixman", f"--width={w_}",
+                f"--height={h_}", "--no-config", "--idle-time=0", f"--socket={socket}",
+                f"--log={log}", "--debug"]  # --debug: the screenshooter's protocol
+        if xwayland:
+            argv.append("--xwayland")
+        env = dict(self.env)
+        env.pop("DISPLAY", None)
+        self.weston = self.spawn(argv, env=env)
+        runtime = pathlib.Path(self.env["XDG_RUNTIME_DIR"])
+
+        def said():
+            return log.read_text(errors="replace") if log.exists() else ""
+        wait_for("the Wayland compositor starts", lambda: (runtime / socket).exists() or
+                 self.weston.poll() is not None, timeout=20)
+        if self.weston.poll() is not None:
+            raise JourneyFailure(f"weston ended at start (exit code {self.weston.poll()}): "
+                                 f"{said().strip()[-300:]}")
+        self.wayland = socket
+        display = None
+        if xwayland:
+            display = wait_for("XWayland listens", lambda: (re.findall(
+                r"xserver listening on display (:\d+)", said()) or [None])[-1], timeout=20)
+        return socket, display
+
+    def stop_weston(self):
+        """weston ended as a session ends it, so that it takes XWayland with
+        it and removes its sockets and X lock file."""
+        if self.weston is None:
+            return None
+        self.weston.terminate()
+        try:
+            code = self.weston.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.weston.kill()
+            code = self.weston.wait(timeout=5)
+        self.groups.remove(self.weston.pid)
+        self.weston = None
+        return code
+
+    def wayland_screenshot(self, what):
+        """The Wayland screen through weston's screenshooter, which writes a
+        picture of its own naming into its current folder."""
+        self.shots.mkdir(parents=True, exist_ok=True)
+        folder = self.tmp / "wayland-shots"
+        folder.mkdir(exist_ok=True)
+        for old in folder.glob("*.png"):
+            old.unlink()
+        env = dict(self.env, WAYLAND_DISPLAY=self.wayland)
+        env.pop("DISPLAY", None)
+        subprocess.run(["weston-screenshooter"], cwd=folder, env=env, capture_output=True,
+                       timeout=20)
+        taken = list(folder.glob("*.png"))
+        if not taken:
+            raise JourneyFailure("weston's screenshooter left no picture")
+        path = self.shots / f"{self.name}-{what}.png"
+        shutil.move(str(taken[0]), path)
+        return path
 
     # --- input and output ------------------------------------------------
 
@@ -320,8 +399,12 @@ class Desktop:
     # --- the end ---------------------------------------------------------
 
     def close(self):
-        # The screen last and with SIGTERM, so it removes its socket and lock
-        # file: stale ones would trouble the next screen that gets its number.
+        # The screens last and with SIGTERM, so they remove their sockets and
+        # lock files: stale ones would trouble the next screen of that number.
+        try:
+            self.stop_weston()
+        except (subprocess.TimeoutExpired, ValueError):
+            pass
         screen = getattr(self, "xvfb", None)
         for pgid in reversed(self.groups):
             if screen is None or pgid != screen.pid:
