@@ -31,13 +31,12 @@ AboutDialog::AboutDialog(QWidget* parent)
 
     mailLink_.AttachToControl(qobject_cast<QLabel*>(DialogBuilder::Control(this, IDC_MAIL)));
     mailLink_.SetLink(QStringLiteral("mailto:") + QString::fromUtf8(texts::aux::kMakerMail));
+    logoLink_.SetLink(QString::fromUtf8(texts::aux::kMakerPage));
 }
 
 void AboutDialog::OnLogoClicked()
 {
-    HyperLink page;
-    page.SetLink(QString::fromUtf8(texts::aux::kMakerPage));
-    page.Activate();
+    logoLink_.Activate();
 }
 
 bool AboutDialog::eventFilter(QObject* watched, QEvent* event)

@@ -17,7 +17,9 @@ public:
     explicit AboutDialog(QWidget* parent = nullptr);
 
     HyperLink& mailLink() { return mailLink_; }
-    // The logo's click: opens the maker's page through a link of its own.
+    HyperLink& logoLink() { return logoLink_; }
+    // The logo's click: opens the maker's page through a link of its own,
+    // kept with the box so its answer still finds it.
     void OnLogoClicked();
 
 protected:
@@ -25,5 +27,6 @@ protected:
 
 private:
     HyperLink mailLink_;
+    HyperLink logoLink_ { this };
     QLabel* logo_ = nullptr;
 };

@@ -5,15 +5,18 @@
 #include "platform/MessageBox.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QUrl>
 
+#include <cerrno>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -23,18 +26,17 @@ HyperLink::DefaultHandler& defaultHandler()
     return handler;
 }
 
-bool openWithDesktop(const QUrl& url)
+std::vector<std::string> pathDirectories()
 {
-    const auto& handler = defaultHandler();
-    return handler ? handler(url) : QDesktopServices::openUrl(url);
+    const char* path = std::getenv("PATH");
+    return link_rules::PathDirectories(path != nullptr ? path : "/usr/bin:/bin");
 }
 
 // The registered browser command, started without a shell; the shell's
 // own result when there is none.
 int openWithBrowser(const std::string& target, int shellResult)
 {
-    const char* path = std::getenv("PATH");
-    const auto directories = link_rules::PathDirectories(path != nullptr ? path : "/usr/bin:/bin");
+    const auto directories = pathDirectories();
     for (const std::string& command : link_rules::BrowserCommands(std::getenv("BROWSER"))) {
         std::vector<std::string> argv = link_rules::BrowserArgv(command, target);
         // Too long for the command line: refused rather than cut short.
@@ -50,6 +52,25 @@ int openWithBrowser(const std::string& target, int shellResult)
     }
     return shellResult;
 }
+
+// The opener's end, seen from the event loop. The watch belongs to the
+// application, not to the link: the opener is reaped even when the window
+// that asked is gone by then.
+void watchOpener(detached_process::Watched watched, std::function<void(int)> done)
+{
+    auto* notifier
+        = new QSocketNotifier(watched.exitFd, QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier,
+        [notifier, watched, done = std::move(done)]() mutable {
+            notifier->setEnabled(false);
+            const int code = detached_process::Reap(watched);
+            notifier->deleteLater();
+            done(link_rules::OpenerExitResult(code));
+        });
+}
+
+// One error box at a time: a second failure while one is up only beeps.
+bool errorBoxShown = false;
 
 } // namespace
 
@@ -137,25 +158,83 @@ void HyperLink::FitToText()
     control_->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
+QWidget* HyperLink::window() const
+{
+    if (control_ != nullptr)
+        return control_->window();
+    if (auto* owner = qobject_cast<QWidget*>(parent()))
+        return owner->window();
+    return nullptr;
+}
+
 void HyperLink::Activate()
 {
-    const int result = OpenLink(link_);
+    if (opening_)
+        return;
+    opening_ = true;
+    QWidget* w = window();
+    shownAtClick_ = w != nullptr && w->isVisible();
+    const auto inActivate = std::make_shared<bool>(true);
+    OpenLink(link_, [self = QPointer<HyperLink>(this), inActivate](int result) {
+        if (self)
+            self->Opened(result, !*inActivate);
+    });
+    *inActivate = false;
+}
+
+void HyperLink::Opened(int result, bool later)
+{
+    opening_ = false;
     visited_ = result > 32;
     if (visited_) {
         MarkVisited(true);
         return;
     }
+    QWidget* parent = window();
+    if (parent == nullptr)
+        parent = QApplication::activeWindow();
+    // The window closed while the opener ran: nobody is left to tell.
+    if (later && shownAtClick_ && (parent == nullptr || !parent->isVisible()))
+        return;
     QApplication::beep();
-    QWidget* parent = control_ != nullptr ? control_->window() : QApplication::activeWindow();
+    if (errorBoxShown)
+        return;
+    errorBoxShown = true;
     ShowOpenError(parent, result);
+    errorBoxShown = false;
 }
 
-int HyperLink::OpenLink(const QString& target)
+void HyperLink::OpenLink(const QString& target, const std::function<void(int)>& done)
 {
-    if (openWithDesktop(QUrl(target)))
-        return link_rules::kLaunched;
-    // xdg-open has no failure number of its own to pass on.
-    return openWithBrowser(target.toStdString(), link_rules::kNoAssociation);
+    const std::string t = target.toStdString();
+    if (const auto& handler = defaultHandler()) {
+        done(handler(QUrl(target)) ? link_rules::kLaunched
+                                   : openWithBrowser(t, link_rules::kNoAssociation));
+        return;
+    }
+    // xdg-open itself falls back to the browser commands; they are tried
+    // here only when it is missing or cannot run, so its own failure is
+    // what the user is told.
+    const std::string opener = link_rules::FindProgram(
+        "xdg-open", pathDirectories(), detached_process::IsExecutableFile);
+    if (opener.empty()) {
+        done(openWithBrowser(t, link_rules::kNoAssociation));
+        return;
+    }
+    const std::vector<std::string> argv { opener, t };
+    detached_process::Watched watched = detached_process::StartWatched(argv);
+    if (watched.error == ENOSYS) {
+        // A system that cannot watch it: started, and taken at its word.
+        const int error = detached_process::Start(argv);
+        done(error == 0 ? link_rules::kLaunched
+                        : openWithBrowser(t, link_rules::LaunchError(error)));
+        return;
+    }
+    if (watched.error != 0) {
+        done(openWithBrowser(t, link_rules::LaunchError(watched.error)));
+        return;
+    }
+    watchOpener(watched, done);
 }
 
 void HyperLink::ShowOpenError(QWidget* parent, int error)

@@ -29,15 +29,19 @@ public:
     void AttachToControl(QLabel* control);
     void SetLink(const QString& link);
     void MarkVisited(bool visited);
-    // Opens the link as a click does; works without a control too.
+    // Opens the link as a click does; works without a control too. The
+    // result comes when the desktop's opener has ended; a click meanwhile
+    // is ignored, and once the link is gone nothing is reported.
     void Activate();
-    // A launch result: above 32 is success (link_rules).
-    static int OpenLink(const QString& target);
+    // Hands `done` a launch result (above 32 is success, link_rules): at
+    // once, or from the event loop when the opener ends.
+    static void OpenLink(const QString& target, const std::function<void(int)>& done);
     static void ShowOpenError(QWidget* parent, int error);
 
     const QString& link() const { return link_; }
     bool visited() const { return visited_; }
     bool hovering() const { return hovering_; }
+    bool opening() const { return opening_; }
     // The colour the text is drawn in now.
     QColor textColour() const;
 
@@ -47,6 +51,9 @@ protected:
 private:
     void FitToText();
     void Repaint();
+    void Opened(int result, bool later);
+    // The window a box about this link belongs to, if any.
+    QWidget* window() const;
 
     QLabel* control_ = nullptr;
     const QColor linkColour_ { 0, 0, 238 };
@@ -54,6 +61,8 @@ private:
     QColor hoverColour_;
     bool hovering_ = false;
     bool visited_ = false;
+    bool opening_ = false;
+    bool shownAtClick_ = false;
     const bool underline_ = true;
     const bool fitToText_ = true;
     QString link_;

@@ -85,6 +85,25 @@ int LaunchError(int errnoValue)
     }
 }
 
+int OpenerExitResult(int exitCode)
+{
+    switch (exitCode) {
+    case 0:
+        return kLaunched;
+    case 2:
+        return kFileNotFound;
+    case 3:
+        return kNoAssociation;
+    case 4:
+        return kBadAssociation;
+    case 5:
+    case 6:
+        return kAccessDenied;
+    default:
+        return kUnknownFailure;
+    }
+}
+
 namespace {
 
 std::vector<std::string> split(const std::string& s, char at, bool keepEmpty)

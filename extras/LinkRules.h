@@ -18,6 +18,7 @@ inline constexpr int kAccessDenied = 5;
 inline constexpr int kOutOfMemory = 8;
 inline constexpr int kBadFormat = 11;
 inline constexpr int kSharingViolation = 26;
+inline constexpr int kBadAssociation = 27;
 inline constexpr int kNoAssociation = 31;
 inline constexpr int kUnknownFailure = 1;
 
@@ -39,6 +40,13 @@ std::string OpenErrorText(int error);
 
 // The launch result for an errno of a program that would not start.
 int LaunchError(int errnoValue);
+
+// The launch result for how the desktop's opener (xdg-open) ended: its
+// exit code, or -1 for a signal. 0 is opened; 1 (a target it refused as
+// syntax) is an unknown failure, 2 file not found, 3 (no handler or tool)
+// no association, 4 (the handler failed) a bad association, 5 and 6
+// (no permission) access denied, anything else unknown.
+int OpenerExitResult(int exitCode);
 
 // The browser commands to try, in order: each entry of $BROWSER (split at
 // ':'), then x-www-browser, then sensible-browser.

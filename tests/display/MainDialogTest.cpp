@@ -1,4 +1,5 @@
 #include "display/MainDialog.h"
+#include "DdeTestClient.h"
 #include "device/FrameEncoder.h"
 #include "device/SerialPort.h"
 #include "device/WaitDialog.h"
@@ -195,6 +196,26 @@ TEST_F(ShownWindow, FirstGoodFrameLaysOutAndStartsTheServiceASecondDoesNeither)
     });
     EXPECT_EQ(boxes.count(QStringLiteral("Nie można otworzyć portu COM250")), 1);
     EXPECT_EQ(dialog.portNumber, 250) << "a failed start-up open keeps the saved port";
+}
+
+TEST_F(ShownWindow, EveryGoodFrameReachesTheAdviseLinksEvenWithTheSameValues)
+{
+    dialog.portNumber = 250;
+    boxes.answers.push_back(MessageBox::Result::Ok);
+    RunWith([&] {
+        feed(dialog, reading());
+        ASSERT_TRUE(dialog.ddeServer().IsRunning());
+        DdeTestClient client(QStringLiteral("advise-client"));
+        ASSERT_TRUE(client.StartAdvise(QStringLiteral("Ciśnienie#4660"), QStringLiteral("Pomiar")));
+        ASSERT_TRUE(client.NextAdvise()) << "the text at once";
+        for (int frame = 1; frame <= 3; ++frame) {
+            feed(dialog, reading());
+            const auto advise = client.NextAdvise();
+            ASSERT_TRUE(advise) << "frame " << frame << " sent no advise";
+            EXPECT_TRUE(advise->text.endsWith(QStringLiteral(" hPa")))
+                << advise->text.toStdString();
+        }
+    });
 }
 
 TEST_F(ShownWindow, SerialNumberZeroShowsValuesWithoutService)

@@ -18,8 +18,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -248,6 +250,79 @@ TEST(HyperLinkOpen, BrowserGetsTheTargetAsOneLiteralArgumentAndNoShellRunsIt)
                        "given filename extension."));
     QThread::msleep(200);
     EXPECT_FALSE(std::filesystem::exists(args));
+}
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 500 && !done(); ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    return done();
+}
+
+} // namespace
+
+TEST(HyperLinkOpen, TheOpenersExitDecidesTheBoxAndTheVisitAndAClickMeanwhileIsIgnored)
+{
+    OpeningWorld world;
+    HyperLink::SetDefaultHandler({});
+    const std::string calls = world.cwd / "calls";
+    const std::string code = world.cwd / "code";
+    const std::string script = world.bin / "xdg-open";
+    WriteFile(script,
+        "#!/bin/sh\necho \"$$ $1\" >> '" + calls + "'\n/bin/sleep 0.3\nexit $(/bin/cat '" + code
+            + "')\n");
+    ::chmod(script.c_str(), 0755);
+    QWidget dialog;
+    auto* label = new QLabel(QStringLiteral("Varda"), &dialog);
+    HyperLink link;
+    link.AttachToControl(label);
+    link.SetLink(QStringLiteral("https://www.example.org/varda/"));
+
+    WriteFile(code, "4\n");
+    click(label);
+    click(label);
+    EXPECT_TRUE(link.opening());
+    EXPECT_TRUE(world.boxes.shown.empty()) << "no verdict before the opener ends";
+    ASSERT_TRUE(waitUntil([&] { return !link.opening(); }));
+    ASSERT_EQ(world.boxes.shown.size(), 1U);
+    EXPECT_EQ(world.boxes.shown[0].text,
+        QStringLiteral("Unable to open hyperlink:\n\nThe filename association is\nincomplete or "
+                       "invalid."));
+    EXPECT_FALSE(link.visited());
+    const std::string first = ReadFile(calls);
+    EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 1) << first;
+    EXPECT_NE(first.find(" https://www.example.org/varda/\n"), std::string::npos) << first;
+    // Reaped: not even a zombie is left.
+    const std::string pid = first.substr(0, first.find(' '));
+    EXPECT_FALSE(std::filesystem::exists("/proc/" + pid)) << pid;
+
+    WriteFile(code, "0\n");
+    link.Activate();
+    ASSERT_TRUE(waitUntil([&] { return !link.opening(); }));
+    EXPECT_EQ(world.boxes.shown.size(), 1U);
+    EXPECT_TRUE(link.visited());
+
+    // The window closes, or the link goes with it, while the opener runs.
+    WriteFile(code, "3\n");
+    dialog.show();
+    link.Activate();
+    dialog.hide();
+    auto* gone = new HyperLink;
+    gone->SetLink(QStringLiteral("https://www.example.org/gone/"));
+    gone->Activate();
+    delete gone;
+    ASSERT_TRUE(waitUntil([&] { return !link.opening(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        const std::string all = ReadFile(calls);
+        return std::count(all.begin(), all.end(), '\n') == 4;
+    }));
+    QThread::msleep(400);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(world.boxes.shown.size(), 1U);
 }
 
 TEST(AboutBox, AddressOpensANewMailAndTheLogoTheMakersPage)
