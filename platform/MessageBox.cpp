@@ -32,7 +32,8 @@ protected:
     void closeEvent(QCloseEvent* event) override
     {
         if (question_)
-            QDialog::closeEvent(event); // rejects
+            // Past QMessageBox's, which takes the close for "No": QDialog's rejects.
+            QDialog::closeEvent(event); // NOLINT(bugprone-parent-virtual-call)
         else
             QMessageBox::closeEvent(event);
     }
