@@ -1,18 +1,52 @@
 #include "platform/MessageBox.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 
 namespace {
 
+// A question dismissed (Escape, the window's close button) gets no answer:
+// Qt would take it for the one "No" button, and "Nie" empties a file.
+class Box : public QMessageBox {
+public:
+    Box(QWidget* parent, bool question)
+        : QMessageBox(parent)
+        , question_(question)
+    {
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (question_ && event->matches(QKeySequence::Cancel)) {
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (question_)
+            // Past QMessageBox's, which takes the close for "No": QDialog's rejects.
+            QDialog::closeEvent(event); // NOLINT(bugprone-parent-virtual-call)
+        else
+            QMessageBox::closeEvent(event);
+    }
+
+private:
+    bool question_;
+};
+
 class ModalMessageBox : public MessageBox {
 public:
     Result Show(QWidget* parent, const QString& text, Icon icon, Buttons buttons) override
     {
-        QMessageBox box(parent);
+        Box box(parent, buttons == Buttons::YesNo);
         box.setWindowTitle(Caption());
         // Texts keep the CR LF line ends of the program's resources.
         box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
@@ -46,7 +80,7 @@ public:
             return Result::No;
         if (r == QMessageBox::Ok)
             return Result::Ok;
-        return Result::Cancelled; // ended from outside (the program is closing)
+        return Result::Cancelled; // dismissed, or ended from outside (the program is closing)
     }
 };
 

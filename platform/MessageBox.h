@@ -11,6 +11,8 @@ class MessageBox {
 public:
     enum class Icon { Exclamation, Error, Information, Question };
     enum class Buttons { Ok, YesNo };
+    // Cancelled: no answer, a question dismissed (Escape, the window's close
+    // button) or ended from outside; never taken for No.
     enum class Result { Ok, Yes, No, Cancelled };
 
     virtual ~MessageBox() = default;

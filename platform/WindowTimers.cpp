@@ -23,6 +23,7 @@ unsigned WindowTimers::SetTimer(unsigned id, unsigned periodMs)
     if (qtId == 0)
         return 0;
     running_[id] = qtId;
+    periods_[id] = periodMs;
     return id;
 }
 
@@ -33,6 +34,7 @@ bool WindowTimers::KillTimer(unsigned id)
         return false;
     killTimer(it->second);
     running_.erase(it);
+    periods_.erase(id);
     return true;
 }
 

@@ -20,6 +20,12 @@ public:
     unsigned SetTimer(unsigned id, unsigned periodMs);
     bool KillTimer(unsigned id);
     bool IsRunning(unsigned id) const { return running_.count(id) != 0; }
+    // The period the timer runs at, 0 when it does not run.
+    unsigned PeriodMs(unsigned id) const
+    {
+        const auto it = periods_.find(id);
+        return it != periods_.end() ? it->second : 0;
+    }
     int Count() const { return static_cast<int>(running_.size()); }
 
 protected:
@@ -28,4 +34,5 @@ protected:
 private:
     Handler onTimer_;
     std::map<unsigned, int> running_; // window timer id -> Qt timer id
+    std::map<unsigned, unsigned> periods_;
 };

@@ -148,9 +148,16 @@ void RecordingControl::ArmIntervalTimer()
     if (state_.recordTimer != 0)
         timers.KillTimer(state_.recordTimer);
     state_.settings.intervalSeconds = std::max(state_.settings.intervalSeconds, 1);
-    state_.recordTimer
-        = timers.SetTimer(RecordingState::TIMER_RECORD, PeriodMs(state_.settings.intervalSeconds));
+    timerSeconds_ = state_.settings.intervalSeconds;
+    state_.recordTimer = timers.SetTimer(RecordingState::TIMER_RECORD, PeriodMs(timerSeconds_));
     host_.UpdateStatusLine();
+}
+
+void RecordingControl::StopIntervalTimer()
+{
+    if (state_.recordTimer != 0)
+        host_.Timers().KillTimer(state_.recordTimer);
+    state_.recordTimer = 0;
 }
 
 void RecordingControl::Attach(
@@ -158,6 +165,7 @@ void RecordingControl::Attach(
 {
     channel.key = writer_.Attach(std::move(file));
     channel.path = path;
+    channel.separator = state_.settings.separatorFormat;
     channel.failing = false;
     channel.refused = 0;
 }
@@ -274,96 +282,115 @@ void RecordingControl::OnRecordingSettings()
 {
     // A file that will not open brings the dialog back with the values just
     // entered, until it opens or the user cancels.
-    while (ApplySettingsOnce()) { }
+    RecordingSettings shown = state_.settings;
+    while (ApplySettingsOnce(shown)) { }
 }
 
-bool RecordingControl::ApplySettingsOnce()
+bool RecordingControl::ApplySettingsOnce(RecordingSettings& shown)
 {
-    RecordingSettings& s = state_.settings;
-    const RecordingSettings previous = s;
-    RecordingSettings edited = s;
+    RecordingSettings edited = shown;
     std::string comment = state_.recordingComment;
     if (!dialog_ || !dialog_(host_.Window(), edited, comment)) {
-        // Cancelled: a kind whose file is not open is off; the rest runs on.
-        if (report_.key == 0)
-            s.reportEnabled = 0;
-        if (binary_.key == 0)
-            s.binaryEnabled = 0;
-        host_.UpdateStatusLine();
+        // Cancelled: what records runs on as it is.
+        SettleOnWhatRecords();
         return false;
     }
+    shown = edited;
+    RecordingSettings& s = state_.settings;
     s = edited;
     state_.recordingComment = comment;
 
-    const bool reportOn = s.reportEnabled != 0;
-    const bool binaryOn = s.binaryEnabled != 0;
-    if (!reportOn && !binaryOn) {
-        if (state_.recordTimer != 0)
-            host_.Timers().KillTimer(state_.recordTimer);
-        state_.recordTimer = 0;
-    }
-    if (!reportOn)
+    if (s.reportEnabled == 0)
         Release(report_);
-    if (!binaryOn)
+    if (s.binaryEnabled == 0)
         Release(binary_);
-    if (!reportOn && !binaryOn) {
+    if (s.reportEnabled == 0 && s.binaryEnabled == 0) {
+        StopIntervalTimer();
         host_.UpdateStatusLine();
         return false;
     }
 
-    if (reportOn) {
-        if (report_.key == 0 || s.reportFileName != previous.reportFileName
-            || s.reportEnabled != previous.reportEnabled
-            || s.separatorFormat != previous.separatorFormat) {
-            // Closed first: no row goes to the old file after a failed reopening.
-            ReleaseForReopening(report_, s.reportFileName);
+    // Against what is open, not against the settings before: a dialog that
+    // came back after a failure has those already.
+    if (s.reportEnabled != 0) {
+        if (report_.key == 0 || report_.path != s.reportFileName
+            || report_.separator != s.separatorFormat) {
             bool appended = false;
-            bool again = false;
-            auto file = OpenConfirmed(
-                report_, s.reportFileName, texts::recording::kReportExists, appended, again);
-            if (file == nullptr)
-                return again;
-            state_.writtenColumns = -1;
-            Attach(report_, std::move(file), s.reportFileName);
-            if (s.writeComment != 0) {
-                Write(report_,
-                    report::CommentBlock(appended, comment, s.commentSerialNumber != 0,
-                        host_.CurrentReadings().serialNumber));
+            const Opening o
+                = Reopen(report_, s.reportFileName, texts::recording::kReportExists, appended);
+            if (o == Opening::Unavailable || o == Opening::Failed) {
+                SettleOnWhatRecords();
+                return o == Opening::Unavailable;
+            }
+            if (o == Opening::Declined) {
+                s.reportEnabled = 0;
+            } else {
+                state_.writtenColumns = -1;
+                if (s.writeComment != 0) {
+                    Write(report_,
+                        report::CommentBlock(appended, comment, s.commentSerialNumber != 0,
+                            host_.CurrentReadings().serialNumber));
+                }
             }
         }
         WriteReportRow();
     }
 
-    if (binaryOn) {
-        if (binary_.key == 0 || s.binaryFileName != previous.binaryFileName
-            || s.binaryEnabled != previous.binaryEnabled) {
-            ReleaseForReopening(binary_, s.binaryFileName);
+    if (s.binaryEnabled != 0) {
+        if (binary_.key == 0 || binary_.path != s.binaryFileName) {
             bool appended = false;
-            bool again = false;
-            auto file = OpenConfirmed(
-                binary_, s.binaryFileName, texts::recording::kBinaryExists, appended, again);
-            if (file == nullptr)
-                return again;
-            Attach(binary_, std::move(file), s.binaryFileName);
+            const Opening o
+                = Reopen(binary_, s.binaryFileName, texts::recording::kBinaryExists, appended);
+            if (o == Opening::Unavailable || o == Opening::Failed) {
+                SettleOnWhatRecords();
+                return o == Opening::Unavailable;
+            }
+            if (o == Opening::Declined)
+                s.binaryEnabled = 0;
         }
         WriteBinaryRecord();
     }
 
     // The next tick comes one whole interval from now.
-    ArmIntervalTimer();
+    if (report_.key != 0 || binary_.key != 0)
+        ArmIntervalTimer();
+    else
+        StopIntervalTimer();
+    host_.UpdateStatusLine();
     return false;
 }
 
-std::unique_ptr<RecordingFile> RecordingControl::OpenConfirmed(
-    Channel& channel, const std::string& name, const char* existsText, bool& appended, bool& again)
+void RecordingControl::SettleOnWhatRecords()
 {
+    RecordingSettings& s = state_.settings;
+    if (report_.key == 0) {
+        s.reportEnabled = 0;
+    } else {
+        s.reportFileName = report_.path;
+        s.separatorFormat = report_.separator;
+    }
+    if (binary_.key == 0)
+        s.binaryEnabled = 0;
+    else
+        s.binaryFileName = binary_.path;
+    if (report_.key == 0 && binary_.key == 0)
+        StopIntervalTimer();
+    if (state_.recordTimer != 0)
+        s.intervalSeconds = timerSeconds_;
+    host_.UpdateStatusLine();
+}
+
+RecordingControl::Opening RecordingControl::Reopen(
+    Channel& channel, const std::string& name, const char* existsText, bool& appended)
+{
+    // Closed first: no row goes to the old file after a failed reopening.
+    ReleaseForReopening(channel, name);
     bool existed = false;
     int error = 0;
     auto file = RecordingFile::Open(name, existed, error);
     if (file == nullptr) {
         ShowMessage(host_.Window(), utf8(channel.unavailableText));
-        again = true;
-        return nullptr;
+        return Opening::Unavailable;
     }
     // While the question is open the file is not the channel's: that kind's
     // ticks are skipped, the other kind records on.
@@ -372,19 +399,18 @@ std::unique_ptr<RecordingFile> RecordingControl::OpenConfirmed(
         answer = ShowMessage(host_.Window(), utf8(existsText), MessageBox::Icon::Question,
             MessageBox::Buttons::YesNo);
     }
-    if (answer != MessageBox::Result::Yes && answer != MessageBox::Result::No) {
-        // Not answered (the program is being closed): the file is left as it is.
-        again = false;
-        return nullptr;
-    }
+    // Only "Nie" itself empties a file: one dismissed (Escape, the window's
+    // close button, the program closing) is left as it is.
+    if (answer != MessageBox::Result::Yes && answer != MessageBox::Result::No)
+        return Opening::Declined;
     appended = existed && answer == MessageBox::Result::Yes;
     if (answer == MessageBox::Result::No && !file->Truncate(error)) {
         // The user asked for an empty file: none rather than the old content.
         ShowWriteFailure(channel, WriteFailedText(name, error));
-        again = false;
-        return nullptr;
+        return Opening::Failed;
     }
-    return file;
+    Attach(channel, std::move(file), name);
+    return Opening::Opened;
 }
 
 std::string RecordingControl::recordedFile() const

@@ -88,18 +88,31 @@ private:
         bool failing = false; // the last write failed; its box was shown
         bool boxOpen = false;
         std::size_t refused = 0; // rows not kept: the queue was full
+        int separator = 0; // the report's separator when it was opened
+    };
+    // How one confirmed kind's (re)opening ended.
+    enum class Opening {
+        Opened,
+        Declined, // the question was dismissed: the file stays as it is, closed
+        Unavailable, // would not open: the dialog comes back
+        Failed, // could not be emptied: the command ends
     };
 
     void StartupOpening();
-    // One run of the settings dialog and what it asks for; true when the
-    // dialog must come back (a file would not open).
-    bool ApplySettingsOnce();
-    // Opens `name` for the dialog's confirmation, asking whether to append
-    // to a file that exists. nullptr after its box when it cannot; `again`
-    // then tells whether the dialog must come back (the file would not open)
-    // or the command ends (the file could not be emptied).
-    std::unique_ptr<RecordingFile> OpenConfirmed(Channel& channel, const std::string& name,
-        const char* existsText, bool& appended, bool& again);
+    // One run of the settings dialog on `shown` (the values just entered,
+    // when it comes back) and what it asks for; true when the dialog must
+    // come back (a file would not open).
+    bool ApplySettingsOnce(RecordingSettings& shown);
+    // Lets the channel's file go and opens `name` in its place for the
+    // dialog's confirmation, asking whether to append to a file that exists.
+    Opening Reopen(
+        Channel& channel, const std::string& name, const char* existsText, bool& appended);
+    // After a command that did not go through: the settings name what is
+    // recorded (a kind whose file is not open is off, an open file keeps its
+    // name and separator, the interval is the timer's), and without a file
+    // open the timer stops; the status line then tells what happens.
+    void SettleOnWhatRecords();
+    void StopIntervalTimer();
     void ShowWriteFailure(Channel& channel, const QString& text);
     bool OpenAtStartup(Channel& channel, const std::string& name, bool enabled);
     void Attach(Channel& channel, std::unique_ptr<RecordingFile> file, const std::string& path);
@@ -125,6 +138,7 @@ private:
     SettingsDialog dialog_;
     Channel report_;
     Channel binary_;
+    int timerSeconds_ = 0; // the interval the timer was armed with
     QObject receiver_; // outcomes are queued to it; dies after the writer
     FileWriter writer_;
 };

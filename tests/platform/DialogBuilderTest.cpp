@@ -5,18 +5,22 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QEventLoop>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -259,4 +263,54 @@ TEST(MessageBoxService, ScriptedResponderAnswersAndRecords)
     }
     EXPECT_EQ(dynamic_cast<ScriptedMessageBox*>(&MessageBox::Instance()), nullptr);
     EXPECT_EQ(MessageBox::Caption(), QStringLiteral("platform_tests"));
+}
+
+namespace {
+
+// Shows the real box and, once it is open, ends it as `act` does.
+MessageBox::Result AnswerRealBox(
+    MessageBox::Buttons buttons, const std::function<void(QMessageBox&)>& act)
+{
+    std::function<void()> poll = [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            act(*box);
+        else
+            QTimer::singleShot(10, qApp, poll);
+    };
+    QTimer::singleShot(10, qApp, poll);
+    return ShowMessage(
+        nullptr, QStringLiteral("Plik już istnieje."), MessageBox::Icon::Question, buttons);
+}
+
+void PressEscape(QMessageBox& box)
+{
+    // Where a key goes: the focused button first, then up to the box.
+    QWidget* target = box.focusWidget() != nullptr ? box.focusWidget() : &box;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+}
+
+} // namespace
+
+// Qt makes the one "No" button of a box its escape button: a question
+// dismissed would be answered "Nie", which empties a recording.
+TEST(MessageBoxService, ADismissedQuestionIsNoAnswerAndOnlyNieSaysNo)
+{
+    using R = MessageBox::Result;
+    EXPECT_EQ(AnswerRealBox(MessageBox::Buttons::YesNo, PressEscape), R::Cancelled);
+    EXPECT_EQ(
+        AnswerRealBox(MessageBox::Buttons::YesNo, [](QMessageBox& b) { b.close(); }), R::Cancelled)
+        << "the window's close button";
+    EXPECT_EQ(AnswerRealBox(MessageBox::Buttons::YesNo,
+                  [](QMessageBox& b) { b.button(QMessageBox::No)->click(); }),
+        R::No);
+    EXPECT_EQ(AnswerRealBox(MessageBox::Buttons::YesNo,
+                  [](QMessageBox& b) {
+                      EXPECT_EQ(b.button(QMessageBox::Yes)->text(), QStringLiteral("Tak"));
+                      EXPECT_EQ(b.button(QMessageBox::No)->text(), QStringLiteral("Nie"));
+                      b.button(QMessageBox::Yes)->click();
+                  }),
+        R::Yes);
+    // A box that only tells is dismissed as read.
+    EXPECT_EQ(AnswerRealBox(MessageBox::Buttons::Ok, PressEscape), R::Ok);
 }

@@ -469,3 +469,160 @@ TEST_F(Recording, AQuestionLeftUnansweredLeavesTheFileAsItWas)
     EXPECT_EQ(Read(state.settings.reportFileName), "a day of rows\r\n");
     EXPECT_FALSE(control.reportOpen());
 }
+
+TEST_F(Recording, ANewNameThatExistsIsAskedAboutAndEachAnswerDoesWhatItSays)
+{
+    state.settings.writeComment = 1;
+    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    const std::string firstBinary = state.settings.binaryFileName;
+    const std::string firstReport = state.settings.reportFileName;
+    const std::string otherReport = dir / "stary.txt";
+    const std::string otherBinary = dir / "stary.qmg";
+    WriteFile(otherReport, "old rows\r\n");
+    WriteFile(otherBinary, "old records");
+    std::function<void(RecordingSettings&)> change;
+    control.SetSettingsDialog([&](QWidget*, RecordingSettings& s, std::string& comment) {
+        change(s);
+        comment = "Hala 3";
+        return true;
+    });
+
+    // Both names changed to files that exist; "Tak" to both appends.
+    change = [&](RecordingSettings& s) {
+        s.reportFileName = otherReport;
+        s.binaryFileName = otherBinary;
+    };
+    boxes.answers = { MessageBox::Result::Yes, MessageBox::Result::Yes };
+    control.OnRecordingSettings();
+    ASSERT_EQ(boxes.shown.size(), 2U);
+    EXPECT_EQ(boxes.shown[0].text,
+        QStringLiteral("Plik rejestracji pomiarów już istnieje.\r\nWybierz Tak aby dopisywać "
+                       "wyniki do poprzednich,\r\nwybierz Nie aby skasować poprzednią zawartość "
+                       "pliku."));
+    EXPECT_EQ(boxes.shown[1].text,
+        QStringLiteral("Plik binarny już istnieje.\r\nWybierz Tak aby dopisywać wyniki do "
+                       "poprzednich,\r\nwybierz Nie aby skasować poprzednią zawartość pliku."));
+    EXPECT_EQ(boxes.shown[1].icon, MessageBox::Icon::Question);
+    EXPECT_EQ(boxes.shown[1].buttons, MessageBox::Buttons::YesNo);
+    int columns = -1;
+    std::string report
+        = "old rows\r\n" + report::CommentBlock(true, "Hala 3", false, 1234) + row(columns);
+    std::string binary = "old records" + record();
+    EXPECT_EQ(Read(otherReport), report);
+    EXPECT_EQ(Read(otherBinary), binary);
+    const std::string firstReportRows = ReadFile(firstReport);
+    const std::string firstBinaryRecords = ReadFile(firstBinary);
+    control.OnTimer(RecordingState::TIMER_RECORD);
+    report += row(columns);
+    binary += record();
+    EXPECT_EQ(Read(otherReport), report);
+    EXPECT_EQ(Read(otherBinary), binary);
+    EXPECT_EQ(ReadFile(firstReport), firstReportRows) << "the old report still records";
+    EXPECT_EQ(ReadFile(firstBinary), firstBinaryRecords) << "the old binary file still records";
+
+    // Back to the first binary file: "Nie" empties it; the report is not asked about.
+    change = [&](RecordingSettings& s) { s.binaryFileName = firstBinary; };
+    boxes.answers = { MessageBox::Result::No };
+    control.OnRecordingSettings();
+    EXPECT_EQ(boxes.shown.size(), 3U);
+    EXPECT_EQ(Read(firstBinary), record());
+    EXPECT_EQ(Read(otherReport), report + row(columns));
+}
+
+TEST_F(Recording, ADismissedQuestionLeavesItsFileAsItIsAndTheRestGoesOn)
+{
+    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    const std::string report = Read(state.settings.reportFileName);
+    std::string binary = Read(state.settings.binaryFileName);
+    std::function<void(RecordingSettings&)> change;
+    control.SetSettingsDialog([&](QWidget*, RecordingSettings& s, std::string&) {
+        change(s);
+        return true;
+    });
+
+    // A new separator and interval; the report's question dismissed: its
+    // file is kept whole and no longer recorded, the binary file and the
+    // new interval go on.
+    change = [](RecordingSettings& s) {
+        s.separatorFormat = 1;
+        s.intervalSeconds = 5;
+    };
+    boxes.answers = { MessageBox::Result::Cancelled };
+    control.OnRecordingSettings();
+    EXPECT_EQ(boxes.shown.size(), 1U);
+    control.OnTimer(RecordingState::TIMER_RECORD);
+    binary += record() + record();
+    EXPECT_EQ(Read(state.settings.reportFileName), report);
+    EXPECT_EQ(Read(state.settings.binaryFileName), binary);
+    EXPECT_FALSE(control.reportOpen());
+    EXPECT_EQ(state.settings.reportEnabled, 0) << "the settings say a report records";
+    EXPECT_EQ(window.timers.PeriodMs(RecordingState::TIMER_RECORD), 5000U);
+    EXPECT_EQ(state.settings.intervalSeconds, 5);
+
+    // The binary file's question dismissed too: nothing records any more,
+    // and the status line no longer says it does.
+    const std::string other = dir / "inny.qmg";
+    WriteFile(other, "other records");
+    change = [&](RecordingSettings& s) { s.binaryFileName = other; };
+    boxes.answers = { MessageBox::Result::Cancelled };
+    control.OnRecordingSettings();
+    EXPECT_EQ(boxes.shown.size(), 2U);
+    EXPECT_EQ(ReadFile(other), "other records");
+    EXPECT_EQ(Read(dir / "pomiary.qmg"), binary);
+    EXPECT_FALSE(control.binaryOpen());
+    EXPECT_EQ(state.settings.binaryEnabled, 0);
+    EXPECT_FALSE(state.recording());
+    EXPECT_FALSE(window.timers.IsRunning(RecordingState::TIMER_RECORD));
+}
+
+TEST_F(Recording, AReportThatWillNotReopenLeavesTheBinaryFileAndIntervalTellingWhatRecords)
+{
+    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    const std::string oldBinary = state.settings.binaryFileName;
+    const std::string newBinary = dir / "nowe.qmg";
+    std::string binary = Read(oldBinary);
+    int runs = 0;
+    RecordingSettings shownAgain;
+    std::function<bool(RecordingSettings&)> again;
+    control.SetSettingsDialog([&](QWidget*, RecordingSettings& s, std::string&) {
+        if (++runs % 2 == 0) {
+            shownAgain = s;
+            return again(s);
+        }
+        s.reportEnabled = 1;
+        s.reportFileName = dir / "no-such-folder/raport.txt";
+        s.binaryFileName = newBinary;
+        s.intervalSeconds = 5;
+        return true;
+    });
+
+    // The dialog comes back with the values entered; cancelled, the binary
+    // file records on where it did, and the settings say so.
+    again = [](RecordingSettings&) { return false; };
+    control.OnRecordingSettings();
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(boxes.count(kReportUnavailable), 1);
+    EXPECT_EQ(shownAgain.binaryFileName, newBinary);
+    EXPECT_EQ(shownAgain.intervalSeconds, 5);
+    EXPECT_EQ(state.settings.binaryFileName, oldBinary);
+    EXPECT_EQ(state.settings.reportEnabled, 0);
+    EXPECT_EQ(state.settings.intervalSeconds, 60);
+    EXPECT_EQ(window.timers.PeriodMs(RecordingState::TIMER_RECORD), 60000U);
+    control.OnTimer(RecordingState::TIMER_RECORD);
+    binary += record();
+    EXPECT_EQ(Read(oldBinary), binary);
+    EXPECT_FALSE(std::filesystem::exists(newBinary));
+
+    // Confirmed again with a report that opens: the binary file moves too.
+    again = [&](RecordingSettings& s) {
+        s.reportFileName = dir / "raport2.txt";
+        return true;
+    };
+    control.OnRecordingSettings();
+    EXPECT_EQ(runs, 4);
+    EXPECT_EQ(Read(newBinary), record());
+    EXPECT_EQ(Read(oldBinary), binary) << "the old binary file still records";
+    EXPECT_EQ(control.recordedFile(), newBinary);
+    EXPECT_EQ(state.settings.binaryFileName, newBinary);
+    EXPECT_EQ(window.timers.PeriodMs(RecordingState::TIMER_RECORD), 5000U);
+}
