@@ -37,6 +37,17 @@ int pidfdOpen(pid_t pid)
     return static_cast<int>(syscall(SYS_pidfd_open, pid, 0U));
 }
 
+// Built before fork: the child may not allocate.
+std::vector<char*> argvOf(const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    return args;
+}
+
 void reap(pid_t pid, int* status)
 {
     while (waitpid(pid, status, 0) < 0 && errno == EINTR) { }
@@ -48,12 +59,7 @@ int Start(const std::vector<std::string>& argv)
 {
     if (argv.empty() || argv.front().empty())
         return ENOENT;
-    // Built before fork: the child may not allocate.
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
+    std::vector<char*> args = argvOf(argv);
 
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
@@ -99,11 +105,7 @@ Watched StartWatched(const std::vector<std::string>& argv)
         return w;
     }
     close(probe);
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
+    std::vector<char*> args = argvOf(argv);
 
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {

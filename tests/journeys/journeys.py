@@ -112,6 +112,15 @@ class Journey:
             code = self.d.program.poll()
             raise JourneyFailure(f"the program ended (exit code {code}) after {after}")
 
+    def open_recording_dialog(self):
+        """"Rejestracja do pliku", once it is enabled 10 s after the start."""
+        import pyatspi
+        _, item = self.s.menu_item("Ustawienia", "Rejestracja do pliku")
+        wait_for("'Rejestracja do pliku' is enabled 10 s after the start",
+                 lambda: pyatspi.STATE_ENABLED in item.getState().getStates(), timeout=16)
+        self.s.command("Ustawienia", "Rejestracja do pliku")
+        return self.s.window("Rejestracja do pliku")
+
     def close_by_menu(self):
         self.s.command("Program", "Zamknij")
         code = self.d.wait_program_end()
@@ -538,11 +547,7 @@ def journey_recording_setup(j):
     d.start_program()
     j.wait_main("start")
     j.expect_readings("start")
-    _, item = s.menu_item("Ustawienia", "Rejestracja do pliku")
-    wait_for("'Rejestracja do pliku' is enabled 10 s after the start",
-             lambda: pyatspi.STATE_ENABLED in item.getState().getStates(), timeout=16)
-    s.command("Ustawienia", "Rejestracja do pliku")
-    dialog = s.window("Rejestracja do pliku")
+    dialog = j.open_recording_dialog()
     j.shot("dialog-nothing")
 
     def box(name, role="check box"):
@@ -1387,11 +1392,7 @@ def journey_accessible_recording(j):
     d.start_program()
     j.wait_main("start")
     j.expect_readings("start")
-    _, item = s.menu_item("Ustawienia", "Rejestracja do pliku")
-    wait_for("'Rejestracja do pliku' is enabled 10 s after the start",
-             lambda: pyatspi.STATE_ENABLED in item.getState().getStates(), timeout=16)
-    s.command("Ustawienia", "Rejestracja do pliku")
-    dialog = s.window("Rejestracja do pliku")
+    dialog = j.open_recording_dialog()
 
     radios = {a.name: a for a in s.find_all(dialog, "radio button")}
     if sorted(radios) != ["Przecinek", "Tabulator", "Średnik"]:
