@@ -1,36 +1,11 @@
 #include "platform/SerialByteBridge.h"
 
+#include "platform/PostedCalls.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 
-#if defined(__SANITIZE_THREAD__)
-#define QM482_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define QM482_TSAN 1
-#endif
-#endif
-#ifdef QM482_TSAN
-#include <sanitizer/tsan_interface.h>
-#endif
-
 namespace {
-
-// Qt's event queue orders a posted event before its delivery, but Qt is not
-// built with ThreadSanitizer, which then cannot see that order: say it.
-void Posted([[maybe_unused]] QEvent* e)
-{
-#ifdef QM482_TSAN
-    __tsan_release(e);
-#endif
-}
-
-void Delivered([[maybe_unused]] QEvent* e)
-{
-#ifdef QM482_TSAN
-    __tsan_acquire(e);
-#endif
-}
 
 // Posted events own their ticket: an event Qt discards (its receiver gone)
 // completes the ticket on destruction and so never holds the monitor thread.
@@ -73,20 +48,20 @@ SerialByteBridge::~SerialByteBridge() = default;
 void SerialByteBridge::PostBytes(DeliveryGate::Ticket ticket)
 {
     auto* e = new SerialEvent(SerialEvent::BytesType(), std::move(ticket));
-    Posted(e);
+    thread_order::Posted(e);
     QCoreApplication::postEvent(this, e);
 }
 
 void SerialByteBridge::PostDeviceLost(DeliveryGate::Ticket ticket)
 {
     auto* e = new SerialEvent(SerialEvent::LossType(), std::move(ticket));
-    Posted(e);
+    thread_order::Posted(e);
     QCoreApplication::postEvent(this, e);
 }
 
 bool SerialByteBridge::event(QEvent* e)
 {
-    Delivered(e);
+    thread_order::Delivered(e);
     const auto type = e->type();
     if (type != SerialEvent::BytesType() && type != SerialEvent::LossType())
         return QObject::event(e);

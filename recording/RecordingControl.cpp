@@ -47,11 +47,8 @@ RecordingControl::RecordingControl(
         comment = dialog.comment();
         return true;
     })
-    , writer_(
-          [this](FileWriter::Key key, int error) {
-              QMetaObject::invokeMethod(
-                  &receiver_, [this, key, error] { OnWritten(key, error); }, Qt::QueuedConnection);
-          },
+    , writer_([this](FileWriter::Key key,
+                  int error) { receiver_.Post([this, key, error] { OnWritten(key, error); }); },
           queueLimit)
 {
     report_.unavailableText = texts::recording::kReportUnavailable;
@@ -260,7 +257,7 @@ bool RecordingControl::WaitForWrites(std::chrono::milliseconds timeout)
     const bool idle = WaitWithEvents(
         [this] { return writer_.WaitIdle(std::chrono::milliseconds(0)); }, timeout);
     // The outcomes were queued before the writer went idle.
-    QCoreApplication::sendPostedEvents(&receiver_, QEvent::MetaCall);
+    receiver_.RunPosted();
     return idle;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PostedCalls.h"
 #include "recording/FileWriter.h"
 #include "recording/Readings.h"
 #include "recording/RecordingState.h"
@@ -139,6 +140,6 @@ private:
     Channel report_;
     Channel binary_;
     int timerSeconds_ = 0; // the interval the timer was armed with
-    QObject receiver_; // outcomes are queued to it; dies after the writer
+    PostedCalls receiver_; // outcomes are queued to it; dies after the writer
     FileWriter writer_;
 };
