@@ -15,7 +15,7 @@ packages=(
   weston qt6-wayland xwayland
   libmosquitto-dev mosquitto mosquitto-clients
   libqcustomplot-dev qt6-svg-dev
-  dpkg-dev desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
+  dpkg-dev file desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
 )
 
 install_missing() {
