@@ -12,8 +12,6 @@ class FrameDecoder {
 public:
     static constexpr std::size_t kFrameLength = 19;
 
-    virtual ~FrameDecoder() = default;
-
     bool decode(const std::uint8_t* line, std::size_t length);
     const Measurement& measurement() const { return measurement_; }
 

@@ -9,7 +9,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QPushButton>
 
 PortDialog::PortDialog(int portInUse, Enumerator enumerate, QWidget* parent)
     : QDialog(parent)
@@ -20,10 +19,7 @@ PortDialog::PortDialog(int portInUse, Enumerator enumerate, QWidget* parent)
     setModal(true);
     portList_ = qobject_cast<QComboBox*>(DialogBuilder::Control(this, 1000));
     status_ = qobject_cast<QLabel*>(DialogBuilder::Control(this, 1001));
-    if (auto* ok = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 1)))
-        connect(ok, &QPushButton::clicked, this, &PortDialog::OnOk);
-    if (auto* cancel = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 2)))
-        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    DialogBuilder::ConnectOkCancel(this, [this] { OnOk(); });
 }
 
 PortDialog::~PortDialog() = default;

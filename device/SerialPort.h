@@ -34,7 +34,7 @@ public:
     SerialPort();
     // Tests pass their own system calls and port roots.
     SerialPort(SystemCalls& calls, PortRoots roots);
-    virtual ~SerialPort();
+    ~SerialPort();
 
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;

@@ -57,10 +57,7 @@ ColoursDialog::ColoursDialog(
         if (ColourSwatch* s = swatch(row.id))
             connect(s, &ColourSwatch::clicked, this, [this, row] { OnSwatchClicked(row); });
     }
-    if (auto* ok = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 1)))
-        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    if (auto* cancel = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 2)))
-        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    DialogBuilder::ConnectOkCancel(this);
 }
 
 ColourSwatch* ColoursDialog::swatch(int id) const

@@ -52,10 +52,7 @@ FontsDialog::FontsDialog(
         if (FontPreview* p = preview(row.id))
             connect(p, &FontPreview::clicked, this, [this, row] { OnPreviewClicked(row); });
     }
-    if (auto* ok = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 1)))
-        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    if (auto* cancel = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 2)))
-        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    DialogBuilder::ConnectOkCancel(this);
 }
 
 FontPreview* FontsDialog::preview(int id) const

@@ -5,7 +5,6 @@
 
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
 
 AboutDialog::AboutDialog(QWidget* parent)
     : QDialog(parent)
@@ -26,8 +25,7 @@ AboutDialog::AboutDialog(QWidget* parent)
         logo_->setToolTip(QString::fromUtf8(texts::aux::kMakerPage));
         logo_->installEventFilter(this);
     }
-    if (auto* ok = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 1)))
-        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    DialogBuilder::ConnectOkCancel(this);
 
     mailLink_.AttachToControl(qobject_cast<QLabel*>(DialogBuilder::Control(this, IDC_MAIL)));
     mailLink_.SetLink(QStringLiteral("mailto:") + QString::fromUtf8(texts::aux::kMakerMail));

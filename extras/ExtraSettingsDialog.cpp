@@ -3,17 +3,13 @@
 #include "platform/DialogBuilder.h"
 
 #include <QCheckBox>
-#include <QPushButton>
 
 ExtraSettingsDialog::ExtraSettingsDialog(QWidget* parent)
     : QDialog(parent)
 {
     DialogBuilder::Build(this, resources::ids::kExtraSettingsDialog);
     box_ = qobject_cast<QCheckBox*>(DialogBuilder::Control(this, IDC_HIDE_AT_START));
-    if (auto* ok = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 1)))
-        connect(ok, &QPushButton::clicked, this, &ExtraSettingsDialog::accept);
-    if (auto* cancel = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 2)))
-        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    DialogBuilder::ConnectOkCancel(this);
 }
 
 int ExtraSettingsDialog::exec()

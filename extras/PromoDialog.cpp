@@ -6,7 +6,6 @@
 
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QTextEdit>
 
 PromoDialog::PromoDialog(QWidget* parent)
@@ -30,8 +29,7 @@ PromoDialog::PromoDialog(QWidget* parent)
         text_->viewport()->installEventFilter(this);
         text_->setAccessibleName(QStringLiteral("Varda"));
     }
-    if (auto* close = qobject_cast<QPushButton*>(DialogBuilder::Control(this, 1)))
-        connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    DialogBuilder::ConnectOkCancel(this);
 
     infoLink_.AttachToControl(qobject_cast<QLabel*>(DialogBuilder::Control(this, IDC_INFO)));
     infoLink_.SetLink(QString::fromUtf8(texts::aux::kVardaPage));

@@ -77,8 +77,7 @@ MqttDialog::MqttDialog(const MqttSettings& settings, QWidget* parent)
     connect(enabled_, &QAbstractButton::clicked, this, &MqttDialog::UpdateEnables);
     connect(tls_, &QAbstractButton::clicked, this, &MqttDialog::UpdateEnables);
     connect(discovery_, &QAbstractButton::clicked, this, &MqttDialog::UpdateEnables);
-    connect(control<QAbstractButton>(this, 1), &QAbstractButton::clicked, this, &MqttDialog::OnOk);
-    connect(control<QAbstractButton>(this, 2), &QAbstractButton::clicked, this, &QDialog::reject);
+    DialogBuilder::ConnectOkCancel(this, [this] { OnOk(); });
 }
 
 void MqttDialog::SetStateText(const QString& text)

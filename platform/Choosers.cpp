@@ -1,6 +1,7 @@
 #include "platform/Choosers.h"
 
 #include "platform/FontMapping.h"
+#include "platform/Responder.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -58,20 +59,18 @@ private:
 };
 
 ModalChoosers g_modal;
-Choosers* g_current = &g_modal;
+constinit Responder<Choosers> g_choosers(g_modal);
 
 } // namespace
 
 Choosers& Choosers::Instance()
 {
-    return *g_current;
+    return g_choosers.Current();
 }
 
 Choosers* Choosers::Install(Choosers* choosers)
 {
-    Choosers* previous = g_current;
-    g_current = choosers != nullptr ? choosers : &g_modal;
-    return previous;
+    return g_choosers.Install(choosers);
 }
 
 bool Choosers::ChooseFile(QWidget* parent, FileChoice& choice, std::string& path)

@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
@@ -369,6 +370,18 @@ int DialogBuilder::ControlId(const QWidget* control)
 {
     const QVariant v = control->property(kIdProperty);
     return v.isValid() ? v.toInt() : 0;
+}
+
+void DialogBuilder::ConnectOkCancel(QDialog* dialog, const std::function<void()>& onOk)
+{
+    if (auto* ok = qobject_cast<QAbstractButton*>(Control(dialog, 1))) {
+        if (onOk)
+            QObject::connect(ok, &QAbstractButton::clicked, dialog, onOk);
+        else
+            QObject::connect(ok, &QAbstractButton::clicked, dialog, &QDialog::accept);
+    }
+    if (auto* cancel = qobject_cast<QAbstractButton*>(Control(dialog, 2)))
+        QObject::connect(cancel, &QAbstractButton::clicked, dialog, &QDialog::reject);
 }
 
 QHash<int, QAction*> DialogBuilder::BuildMenu(

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QAction;
+class QDialog;
 class QMenuBar;
 class QWidget;
 
@@ -29,6 +30,10 @@ public:
     // The control with this numeric id among dialog's descendants, or nullptr.
     static QWidget* Control(const QWidget* dialog, int id);
     static int ControlId(const QWidget* control);
+
+    // Connects the OK button (id 1) to onOk, accept() when none is given, and
+    // Cancel (id 2) to reject(), for those of the two the dialog has.
+    static void ConnectOkCancel(QDialog* dialog, const std::function<void()>& onOk = {});
 
     static QFont TemplateFont(const resources::DialogTemplate& tmpl);
     static QRect ToPixels(const QFont& font, int x, int y, int width, int height);

@@ -1,5 +1,7 @@
 #include "platform/MessageBox.h"
 
+#include "platform/Responder.h"
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -85,20 +87,18 @@ public:
 };
 
 ModalMessageBox g_modal;
-MessageBox* g_current = &g_modal;
+constinit Responder<MessageBox> g_box(g_modal);
 
 } // namespace
 
 MessageBox& MessageBox::Instance()
 {
-    return *g_current;
+    return g_box.Current();
 }
 
 MessageBox* MessageBox::Install(MessageBox* box)
 {
-    MessageBox* previous = g_current;
-    g_current = box != nullptr ? box : &g_modal;
-    return previous;
+    return g_box.Install(box);
 }
 
 QString MessageBox::Caption()

@@ -106,9 +106,7 @@ RecordingDialog::RecordingDialog(
         &RecordingDialog::OnChooseReport);
     connect(control<QAbstractButton>(this, 1040), &QAbstractButton::clicked, this,
         &RecordingDialog::OnChooseBinary);
-    connect(
-        control<QAbstractButton>(this, 1), &QAbstractButton::clicked, this, &RecordingDialog::OnOk);
-    connect(control<QAbstractButton>(this, 2), &QAbstractButton::clicked, this, &QDialog::reject);
+    DialogBuilder::ConnectOkCancel(this, [this] { OnOk(); });
 
     OnInitDialog();
 }

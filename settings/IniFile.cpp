@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
-#include <new>
 
 namespace {
 

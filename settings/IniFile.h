@@ -59,7 +59,6 @@ public:
     bool IsLoaded() const { return !path_.empty(); }
     bool dirty() const { return dirty_; }
     const std::string& path() const { return path_; }
-    const std::string& backupName() const { return backupName_; }
     const std::vector<std::string>& sectionNames() const { return sectionNames_; }
     const std::vector<Section>& sections() const { return sections_; }
 

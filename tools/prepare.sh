@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Sourced by ./check and ./demo: installs the Debian packages the build and
 # the tests need (only what is missing), then configures and builds build/.
+# It leaves two variables set in the sourcing shell, which ./check uses for
+# its further builds and test runs:
+#   werror  ON when CI=true, else OFF (the value of -DQM482_WERROR)
+#   jobs    the number of processors (-j for builds and ctest)
 
 packages=(
   g++ cmake ninja-build pkg-config git

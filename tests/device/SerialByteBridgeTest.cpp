@@ -1,6 +1,7 @@
 #include "platform/SerialByteBridge.h"
 #include "device/SerialPort.h"
 #include "device/SystemCalls.h"
+#include "support/EventLoop.h"
 #include "support/Pty.h"
 
 #include <QCoreApplication>
@@ -14,19 +15,6 @@
 #include <thread>
 
 namespace {
-
-// Runs the UI thread's events until `done` holds (bounded).
-template<typename Pred> bool pumpUntil(Pred done)
-{
-    QDeadlineTimer deadline(10000);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 void pumpFor(int ms)
 {
@@ -79,7 +67,7 @@ TEST_F(Bridge, BytesArriveInOrderOnceOnTheUiThread)
     for (int i = 0; i < 1024; ++i)
         sent.push_back(static_cast<std::uint8_t>(i * 7));
     ASSERT_TRUE(pty.Write(sent));
-    ASSERT_TRUE(pumpUntil([&] { return received.size() >= sent.size(); }));
+    ASSERT_TRUE(spinUntil([&] { return received.size() >= sent.size(); }));
     pumpFor(30);
     EXPECT_EQ(received, sent);
     EXPECT_FALSE(offThread);
@@ -94,7 +82,7 @@ TEST_F(Bridge, DestroyingWhileTheMeterSendsDeliversNothingAfterwards)
     ASSERT_TRUE(port);
     std::atomic<bool> sending { true };
     std::thread meter([&] { pty.Flood(sending); });
-    ASSERT_TRUE(pumpUntil([&] { return received.size() > 200; }));
+    ASSERT_TRUE(spinUntil([&] { return received.size() > 200; }));
     // The monitor thread is now (most likely) waiting on a posted byte that
     // has not been handled: the destructor must release it, not pump events.
     port.reset();
@@ -116,7 +104,7 @@ TEST_F(Bridge, HandlerMayDeleteThePortItCameFrom)
     port = OpenPort(bridge);
     ASSERT_TRUE(port);
     ASSERT_TRUE(pty.Write({ 1, 2, 3, 4 }));
-    ASSERT_TRUE(pumpUntil([&] { return !port; }));
+    ASSERT_TRUE(spinUntil([&] { return !port; }));
     pumpFor(30);
     EXPECT_EQ(received, std::vector<std::uint8_t> { 1 });
 }
@@ -131,7 +119,7 @@ TEST_F(Bridge, LostDeviceIsReportedOnceOnTheUiThread)
     auto port = OpenPort(bridge);
     ASSERT_TRUE(port);
     pty.CloseMaster();
-    ASSERT_TRUE(pumpUntil([&] { return losses > 0; }));
+    ASSERT_TRUE(spinUntil([&] { return losses > 0; }));
     pumpFor(50);
     EXPECT_EQ(losses, 1);
     EXPECT_FALSE(offThread);

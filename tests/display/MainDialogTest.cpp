@@ -5,6 +5,7 @@
 #include "device/WaitDialog.h"
 #include "display/ValuePanel.h"
 #include "display/WindowPlacement.h"
+#include "support/EventLoop.h"
 #include "support/Pty.h"
 #include "support/ScriptedMessageBox.h"
 
@@ -52,34 +53,6 @@ Measurement reading(int serial = 4660)
 bool serviceOnBus()
 {
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(kBusName).value();
-}
-
-// Runs the event loop, idle between checks, until pred() or the bound passes.
-template<typename Pred> bool spinUntil(Pred pred, int boundMs = 5000)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (pred())
-            loop.quit();
-    });
-    check.start(10);
-    QTimer::singleShot(boundMs, &loop, &QEventLoop::quit);
-    if (!pred())
-        loop.exec();
-    return pred();
-}
-
-// Runs `step` inside a modal loop once `pred` holds (checked every 10 ms),
-// for as long as `context` lives.
-void when(QObject* context, std::function<bool()> pred, std::function<void()> step)
-{
-    QTimer::singleShot(10, context, [context, pred, step] {
-        if (pred())
-            step();
-        else
-            when(context, pred, step);
-    });
 }
 
 double processCpuSeconds()

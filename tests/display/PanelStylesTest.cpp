@@ -10,8 +10,8 @@
 #include "platform/FontMapping.h"
 #include "settings/Application.h"
 #include "settings/PosixFileLayer.h"
-#include "settings/TempDir.h"
 #include "support/ProgramFolder.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -1,5 +1,4 @@
 #include "extras/AuxiliaryWindows.h"
-#include "TempDir.h"
 #include "device/PortDialog.h"
 #include "device/WaitDialog.h"
 #include "display/MainDialog.h"
@@ -8,7 +7,9 @@
 #include "extras/PromoDialog.h"
 #include "platform/DialogBuilder.h"
 #include "platform/WindowTimers.h"
+#include "support/EventLoop.h"
 #include "support/ScriptedMessageBox.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,20 +27,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 
 namespace {
-
-// Runs `step` inside a modal loop once `pred` holds (checked every 10 ms).
-void when(QObject* context, std::function<bool()> pred, std::function<void()> step)
-{
-    QTimer::singleShot(10, context, [context, pred, step] {
-        if (pred())
-            step();
-        else
-            when(context, pred, step);
-    });
-}
 
 template<class D> D* modal()
 {

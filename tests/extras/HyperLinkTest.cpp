@@ -1,9 +1,10 @@
 #include "extras/HyperLink.h"
-#include "TempDir.h"
 #include "extras/AboutDialog.h"
 #include "extras/LinkRules.h"
 #include "platform/DialogBuilder.h"
+#include "support/EventLoop.h"
 #include "support/ScriptedMessageBox.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,7 +22,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <optional>
 
 namespace {
@@ -252,19 +252,6 @@ TEST(HyperLinkOpen, BrowserGetsTheTargetAsOneLiteralArgumentAndNoShellRunsIt)
     EXPECT_FALSE(std::filesystem::exists(args));
 }
 
-namespace {
-
-bool waitUntil(const std::function<bool()>& done)
-{
-    for (int i = 0; i < 500 && !done(); ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(10);
-    }
-    return done();
-}
-
-} // namespace
-
 TEST(HyperLinkOpen, TheOpenersExitDecidesTheBoxAndTheVisitAndAClickMeanwhileIsIgnored)
 {
     OpeningWorld world;
@@ -287,7 +274,7 @@ TEST(HyperLinkOpen, TheOpenersExitDecidesTheBoxAndTheVisitAndAClickMeanwhileIsIg
     click(label);
     EXPECT_TRUE(link.opening());
     EXPECT_TRUE(world.boxes.shown.empty()) << "no verdict before the opener ends";
-    ASSERT_TRUE(waitUntil([&] { return !link.opening(); }));
+    ASSERT_TRUE(spinUntil([&] { return !link.opening(); }));
     ASSERT_EQ(world.boxes.shown.size(), 1U);
     EXPECT_EQ(world.boxes.shown[0].text,
         QStringLiteral("Unable to open hyperlink:\n\nThe filename association is\nincomplete or "
@@ -302,7 +289,7 @@ TEST(HyperLinkOpen, TheOpenersExitDecidesTheBoxAndTheVisitAndAClickMeanwhileIsIg
 
     WriteFile(code, "0\n");
     link.Activate();
-    ASSERT_TRUE(waitUntil([&] { return !link.opening(); }));
+    ASSERT_TRUE(spinUntil([&] { return !link.opening(); }));
     EXPECT_EQ(world.boxes.shown.size(), 1U);
     EXPECT_TRUE(link.visited());
 
@@ -315,8 +302,8 @@ TEST(HyperLinkOpen, TheOpenersExitDecidesTheBoxAndTheVisitAndAClickMeanwhileIsIg
     gone->SetLink(QStringLiteral("https://www.example.org/gone/"));
     gone->Activate();
     delete gone;
-    ASSERT_TRUE(waitUntil([&] { return !link.opening(); }));
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(spinUntil([&] { return !link.opening(); }));
+    ASSERT_TRUE(spinUntil([&] {
         const std::string all = ReadFile(calls);
         return std::count(all.begin(), all.end(), '\n') == 4;
     }));

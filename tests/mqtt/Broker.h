@@ -2,18 +2,15 @@
 
 #include "Child.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <functional>
 #include <memory>
 
 // A real broker on a loopback port of the test's own, and subscribers as
@@ -103,17 +100,3 @@ private:
     int port_;
     std::unique_ptr<Child> process_;
 };
-
-// Runs the event loop until `done` holds or the time is up.
-inline bool SpinUntil(const std::function<bool()>& done, int ms = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}

@@ -1,8 +1,10 @@
 #include "mqtt/MqttPublisher.h"
 #include "Broker.h"
 #include "Child.h"
+#include "support/EventLoop.h"
 #include "support/ScriptedMessageBox.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -67,7 +69,7 @@ TEST(MqttPublishing, StateAvailabilityAndDiscoveryAsASubscriberSeesThem)
     publisher.settings = Enabled(broker.port());
 
     publisher.OnFrame(true, kSerial, { Shown(21.5), Shown(45.0), Shown(1013.2) });
-    ASSERT_TRUE(SpinUntil([&] { return publisher.state() == MqttState::Connected; }));
+    ASSERT_TRUE(spinUntil([&] { return publisher.state() == MqttState::Connected; }));
     EXPECT_EQ(publisher.stateText(), QStringLiteral("Połączono z 127.0.0.1:%1").arg(broker.port()));
     QStringList seen = broker.Retained(kTopics, 5);
     EXPECT_TRUE(seen.contains(State("\"temperature\":21.5,\"temperature_valid\":true,"
@@ -93,14 +95,14 @@ TEST(MqttPublishing, StateAvailabilityAndDiscoveryAsASubscriberSeesThem)
                                 "\"humidity\":45,\"humidity_valid\":false,"
                                 "\"pressure\":null,\"pressure_valid\":false");
     EXPECT_TRUE(
-        SpinUntil([&] { return broker.Retained({ "qm482/4660/state" }, 1).contains(error); }));
+        spinUntil([&] { return broker.Retained({ "qm482/4660/state" }, 1).contains(error); }));
 
     // The link lost: nothing stale, and the meter is offline.
     publisher.OnFrame(false, 0, { kNone, kNone, kNone });
     const QString lost = State("\"temperature\":null,\"temperature_valid\":false,"
                                "\"humidity\":null,\"humidity_valid\":false,"
                                "\"pressure\":null,\"pressure_valid\":false");
-    EXPECT_TRUE(SpinUntil([&] {
+    EXPECT_TRUE(spinUntil([&] {
         seen = broker.Retained({ "qm482/#" }, 2);
         return seen.contains(lost) && seen.contains(Line("qm482/4660/availability", "offline"));
     })) << seen.join('\n').toStdString();
@@ -114,10 +116,10 @@ TEST(MqttPublishing, ABrokerAwayCostsNoBoxNorCpuAndTheLatestValuesFollowItsRetur
     MqttPublisher publisher(nullptr, [] { return kTime; });
     publisher.settings = Enabled(broker.port());
     publisher.OnFrame(true, kSerial, { Shown(21.5), Shown(45.0), Shown(1013.2) });
-    ASSERT_TRUE(SpinUntil([&] { return publisher.state() == MqttState::Connected; }));
+    ASSERT_TRUE(spinUntil([&] { return publisher.state() == MqttState::Connected; }));
 
     broker.Stop();
-    ASSERT_TRUE(SpinUntil([&] { return publisher.state() == MqttState::NotConnected; }));
+    ASSERT_TRUE(spinUntil([&] { return publisher.state() == MqttState::NotConnected; }));
     EXPECT_TRUE(publisher.stateText().startsWith("Brak połączenia: "))
         << publisher.stateText().toStdString();
     // Frames go on while the broker is away: the loop answers, the process idles.
@@ -128,7 +130,7 @@ TEST(MqttPublishing, ABrokerAwayCostsNoBoxNorCpuAndTheLatestValuesFollowItsRetur
     const double cpu = CpuSeconds();
     for (int i = 0; i < 6; ++i) {
         publisher.OnFrame(true, kSerial, { Shown(22.0 + i), Shown(45.0), Shown(1013.2) });
-        SpinUntil([] { return false; }, 500);
+        spinUntil([] { return false; }, 500);
     }
     EXPECT_LT(CpuSeconds() - cpu, 0.3) << "busy while waiting for the broker";
     EXPECT_GE(ticks, 20) << "the event loop was held up";
@@ -138,7 +140,7 @@ TEST(MqttPublishing, ABrokerAwayCostsNoBoxNorCpuAndTheLatestValuesFollowItsRetur
     const QString latest = State("\"temperature\":27,\"temperature_valid\":true,"
                                  "\"humidity\":45,\"humidity_valid\":true,"
                                  "\"pressure\":1013.2,\"pressure_valid\":true");
-    EXPECT_TRUE(SpinUntil(
+    EXPECT_TRUE(spinUntil(
         [&] { return broker.Retained({ "qm482/4660/state" }, 1).contains(latest); }, 15000));
     EXPECT_EQ(publisher.state(), MqttState::Connected);
     EXPECT_TRUE(boxes.shown.empty());
@@ -153,10 +155,10 @@ TEST(MqttPublishing, HoldsAConnectionUntilKilled)
     MqttPublisher publisher(nullptr, [] { return kTime; });
     publisher.settings = Enabled(std::atoi(port));
     publisher.OnFrame(true, kSerial, { Shown(21.5), Shown(45.0), Shown(1013.2) });
-    ASSERT_TRUE(SpinUntil([&] { return publisher.state() == MqttState::Connected; }));
+    ASSERT_TRUE(spinUntil([&] { return publisher.state() == MqttState::Connected; }));
     std::printf("connected\n");
     std::fflush(stdout);
-    SpinUntil([] { return false; }, 60000);
+    spinUntil([] { return false; }, 60000);
 }
 
 TEST(MqttPublishing, TheBrokerTellsTheLastWillOfAProgramThatDies)
@@ -166,17 +168,17 @@ TEST(MqttPublishing, TheBrokerTellsTheLastWillOfAProgramThatDies)
     Child child({ QCoreApplication::applicationFilePath().toStdString(),
                     "--gtest_filter=MqttPublishing.HoldsAConnectionUntilKilled" },
         { "QM482_TEST_BROKER_PORT=" + std::to_string(broker.port()) });
-    ASSERT_TRUE(SpinUntil([&] {
+    ASSERT_TRUE(spinUntil([&] {
         child.Wait(50);
         return child.output().find("connected\n") != std::string::npos || !child.Running();
     })) << "the child did not connect";
-    ASSERT_TRUE(SpinUntil([&] {
+    ASSERT_TRUE(spinUntil([&] {
         return broker.Retained({ "qm482/4660/availability" }, 1)
             .contains(Line("qm482/4660/availability", "online"));
     }));
     child.Kill(SIGKILL);
     child.Wait(5000);
-    EXPECT_TRUE(SpinUntil([&] {
+    EXPECT_TRUE(spinUntil([&] {
         return broker.Retained({ "qm482/4660/availability" }, 1)
             .contains(Line("qm482/4660/availability", "offline"));
     }));
@@ -192,7 +194,7 @@ TEST(MqttPublishing, WithANameServiceThatNeverAnswers)
     publisher.settings = Enabled(1883);
     publisher.settings.host = "broker.qm482.test";
     publisher.OnFrame(true, kSerial, { Shown(21.5), Shown(45.0), Shown(1013.2) });
-    SpinUntil([] { return false; }, 300);
+    spinUntil([] { return false; }, 300);
 
     QElapsedTimer t;
     t.start();

@@ -148,6 +148,46 @@ TEST(DialogBuilder, FactoryReplacesAControlAndWaitDialogShowsItsPicture)
     EXPECT_FALSE(DialogBuilder::Image(resources::ids::kIcon).isNull());
 }
 
+TEST(DialogBuilder, OkAndCancelEndTheDialogUnlessItHandlesOkItself)
+{
+    const auto click = [](QWidget* dialog, int id) {
+        auto* button = qobject_cast<QAbstractButton*>(DialogBuilder::Control(dialog, id));
+        ASSERT_NE(button, nullptr) << "no button " << id;
+        button->click();
+    };
+    QDialog plain;
+    ASSERT_TRUE(DialogBuilder::Build(&plain, resources::ids::kPortDialog));
+    DialogBuilder::ConnectOkCancel(&plain);
+    plain.open();
+    click(&plain, 1);
+    EXPECT_FALSE(plain.isVisible());
+    EXPECT_EQ(plain.result(), QDialog::Accepted);
+    plain.open();
+    click(&plain, 2);
+    EXPECT_FALSE(plain.isVisible());
+    EXPECT_EQ(plain.result(), QDialog::Rejected);
+
+    QDialog own;
+    ASSERT_TRUE(DialogBuilder::Build(&own, resources::ids::kPortDialog));
+    int oks = 0;
+    DialogBuilder::ConnectOkCancel(&own, [&] { ++oks; });
+    own.open();
+    click(&own, 1);
+    EXPECT_EQ(oks, 1);
+    EXPECT_TRUE(own.isVisible()) << "a dialog with its own OK handler decides when it closes";
+    click(&own, 2);
+    EXPECT_FALSE(own.isVisible());
+    EXPECT_EQ(oks, 1);
+
+    QDialog about; // OK only
+    ASSERT_TRUE(DialogBuilder::Build(&about, resources::ids::kAboutDialog));
+    ASSERT_EQ(DialogBuilder::Control(&about, 2), nullptr);
+    DialogBuilder::ConnectOkCancel(&about);
+    about.open();
+    click(&about, 1);
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
 TEST(DialogBuilder, MainMenuHasEveryCommandWithItsText)
 {
     QMenuBar bar;

@@ -1,28 +1,12 @@
 #include "platform/WindowTimers.h"
 #include "platform/TerminationSignals.h"
+#include "support/EventLoop.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <vector>
-
-namespace {
-
-// Runs the event loop until pred() or the bound passes.
-template<typename Pred> bool spinUntil(Pred pred, int boundMs = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < boundMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return pred();
-}
-
-} // namespace
 
 TEST(WindowTimers, ExpiriesReachTheHandlerByIdAndReArmingReplaces)
 {

@@ -5,7 +5,7 @@
 #include "recording/ChartRecording.h"
 #include "recording/FileFollower.h"
 #include "recording/ReportParser.h"
-#include "settings/TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

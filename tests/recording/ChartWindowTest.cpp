@@ -2,10 +2,10 @@
 // file as it grows, the exports.
 #include "tools/chart/ChartWindow.h"
 #include "recording/BinaryRecord.h"
-#include "settings/TempDir.h"
+#include "support/EventLoop.h"
+#include "support/TempDir.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QImage>
 #include <QLabel>
 #include <QStatusBar>
@@ -29,14 +29,6 @@ std::string record(int minute, int second, int serial, double t)
     r.humidity = { 40 + second / 10.0, true };
     r.pressure = { 1010.0 + minute, second % 10 != 7 };
     return qmg::Record({ 2026, 12, 8, 10, minute, second }, r);
-}
-
-template<typename Done> bool waitFor(Done done, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
 }
 
 QString statusText(const ChartWindow& w)
@@ -76,7 +68,7 @@ TEST(ChartWindow, ShowsFollowsAndExportsARecording)
 
     // The writer goes on; the window picks it up without being asked.
     append(path, record(1, 3, 1234, 30.5));
-    EXPECT_TRUE(waitFor([&] { return w.recording()->records() == 63; }, 3000));
+    EXPECT_TRUE(spinUntil([&] { return w.recording()->records() == 63; }, 3000));
     EXPECT_TRUE(statusText(w).contains(QStringLiteral("Rekordy: 63")));
 
     // The visible range only (the last 10 s and 1 s of room), "." as decimal point, "???" kept.

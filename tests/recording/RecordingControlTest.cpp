@@ -4,8 +4,8 @@
 #include "recording/FileWriter.h"
 #include "recording/RecordingFile.h"
 #include "recording/ReportFormat.h"
-#include "settings/TempDir.h"
 #include "support/ScriptedMessageBox.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

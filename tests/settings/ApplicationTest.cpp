@@ -1,10 +1,10 @@
 #include "settings/Application.h"
-#include "TempDir.h"
 #include "display/MainDialog.h"
 #include "display/ValuePanel.h"
 #include "mqtt/MqttPublisher.h"
 #include "settings/PosixFileLayer.h"
 #include "support/ProgramFolder.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "settings/IniFile.h"
-#include "TempDir.h"
 #include "settings/PosixFileLayer.h"
+#include "support/TempDir.h"
 #include "support/Unprivileged.h"
 
 #include <gtest/gtest.h>

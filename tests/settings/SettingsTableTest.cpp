@@ -1,7 +1,7 @@
 #include "settings/SettingsTable.h"
 #include "FakeMembers.h"
-#include "TempDir.h"
 #include "settings/PosixFileLayer.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "settings/Application.h"
 #include "settings/PosixFileLayer.h"
-#include "settings/TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@ public:
     TempDir()
     {
         std::string pattern
-            = (std::filesystem::temp_directory_path() / "qm482-settings-XXXXXX").string();
+            = (std::filesystem::temp_directory_path() / "qm482-test-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
     }
     ~TempDir()
