@@ -4,7 +4,7 @@
 // "Status", CF_TEXT only.
 #pragma once
 
-#include "dde/PanelReadout.h"
+#include "dde/PanelSource.h"
 #include "platform/DdeInstance.h"
 
 #include <array>

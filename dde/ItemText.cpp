@@ -67,8 +67,7 @@ std::string ItemText(int topic, int item, const PanelReading& panel)
     case ItemMeasurement:
         return NumberText(panel.rawValue) + std::string(DdeTexts::UnitSuffixes[topic]);
     case ItemStatus:
-        return std::string(
-            panel.noValue || panel.blinking ? DdeTexts::StatusError : DdeTexts::StatusOk);
+        return std::string(panel.valid() ? DdeTexts::StatusOk : DdeTexts::StatusError);
     default:
         return {};
     }

@@ -6,15 +6,6 @@
 #include <QDBusMessage>
 #include <QVariantMap>
 
-namespace {
-
-bool Valid(const PanelReading& reading)
-{
-    return !reading.noValue && !reading.blinking;
-}
-
-} // namespace
-
 ReadingsAdaptor::ReadingsAdaptor(QObject* busObject, const DdeServer* server)
     : QDBusAbstractAdaptor(busObject)
     , server_(server)
@@ -39,15 +30,15 @@ double ReadingsAdaptor::pressure() const
 }
 bool ReadingsAdaptor::temperatureValid() const
 {
-    return Valid(server_->Reading(TopicTemperature));
+    return server_->Reading(TopicTemperature).valid();
 }
 bool ReadingsAdaptor::humidityValid() const
 {
-    return Valid(server_->Reading(TopicHumidity));
+    return server_->Reading(TopicHumidity).valid();
 }
 bool ReadingsAdaptor::pressureValid() const
 {
-    return Valid(server_->Reading(TopicPressure));
+    return server_->Reading(TopicPressure).valid();
 }
 
 void ReadingsAdaptor::NotifyChanged()

@@ -1,6 +1,6 @@
 #include "display/MainDialog.h"
 
-#include "dde/PanelReadout.h"
+#include "dde/PanelSource.h"
 #include "device/PortEnumerator.h"
 #include "device/SerialPort.h"
 #include "display/MainLayout.h"
@@ -92,7 +92,7 @@ public:
     {
         auto quantity = [](const ValuePanel& p) {
             // Valid for recording: a value shown and not blinking.
-            return RecordedQuantity { p.rawValue(), !p.noValue() && !p.blinking() };
+            return RecordedQuantity { p.rawValue(), PanelReadout(p).Reading().valid() };
         };
         Readings r;
         r.serialNumber = owner_.link_.measurement().serialNumber;

@@ -1,6 +1,6 @@
 #include "platform/DdeInstance.h"
 
-#include "dde/DdeName.h"
+#include "common/DdeName.h"
 #include "platform/DdeAdaptor.h"
 
 #include <QDBusConnectionInterface>

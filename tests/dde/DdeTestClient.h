@@ -2,7 +2,7 @@
 // event loop while they wait, so a server in the same process can answer.
 #pragma once
 
-#include "dde/PanelReadout.h"
+#include "dde/PanelSource.h"
 
 #include <QDBusConnection>
 #include <QDBusReply>
