@@ -28,7 +28,7 @@ void DdeServer::SetPanels(
 
 bool DdeServer::Start(long serialNumber)
 {
-    if (instance_.IsInitialized())
+    if (instance_.isInitialized())
         Stop();
     const unsigned filters
         = CBF_FAIL_EXECUTES | CBF_FAIL_POKES | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS;
@@ -42,7 +42,7 @@ bool DdeServer::Start(long serialNumber)
             = instance_.CreateStringHandle(QString::fromStdString(TopicName(t, serialNumber)));
     for (int i = 0; i < 3; ++i)
         items_[i] = instance_.CreateStringHandle(ToQString(DdeTexts::ItemNames[i]));
-    readings_ = new ReadingsAdaptor(instance_.BusObject(), this);
+    readings_ = new ReadingsAdaptor(instance_.busObject(), this);
     if (!instance_.NameService(service_, DdeNameService::DNS_REGISTER)) {
         // Not half running: a failed start leaves the server stopped.
         Stop();
@@ -53,7 +53,7 @@ bool DdeServer::Start(long serialNumber)
 
 void DdeServer::Stop()
 {
-    if (!instance_.IsInitialized())
+    if (!instance_.isInitialized())
         return;
     instance_.NameService(service_, DdeNameService::DNS_UNREGISTER);
     for (auto& item : items_) {
@@ -72,7 +72,7 @@ void DdeServer::Stop()
 
 void DdeServer::NotifyAll()
 {
-    if (!instance_.IsInitialized())
+    if (!instance_.isInitialized())
         return;
     for (const DdeHsz topic : topics_) {
         for (const DdeHsz item : items_)

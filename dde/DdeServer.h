@@ -31,7 +31,7 @@ public:
     // Refreshes every advise link and tells Readings1 clients; nothing while stopped.
     void NotifyAll();
 
-    bool IsRunning() const { return instance_.IsInitialized(); }
+    bool IsRunning() const { return instance_.isInitialized(); }
     long SerialNumber() const { return serialNumber_; }
     PanelReading Reading(int topic) const;
     // The bus layer, for observing links.

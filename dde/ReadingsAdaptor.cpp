@@ -55,5 +55,5 @@ void ReadingsAdaptor::NotifyChanged()
     QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/qm482/QM482"),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
     signal << QStringLiteral("org.qm482.Readings1") << changed << QStringList();
-    server_->Instance().Connection().send(signal);
+    server_->Instance().connection().send(signal);
 }

@@ -87,7 +87,7 @@ TEST(DdeBusRestart, ServiceComesBackOnTheNewBusOnlyWhileRunning)
         bus.Kill();
         // Its clients went with the old bus, and so did their links.
         ASSERT_TRUE(dropped.wait(5000));
-        EXPECT_EQ(server.Instance().LinkCount(), 0);
+        EXPECT_EQ(server.Instance().linkCount(), 0);
         // A watcher on the dead bus says so and ends, rather than wait forever.
         ASSERT_TRUE(ended.count() > 0 || ended.wait(5000)) << "qm482-dde watch outlived its bus";
         EXPECT_EQ(watch.exitCode(), 4);
@@ -115,7 +115,7 @@ TEST(DdeBusRestart, ServiceComesBackOnTheNewBusOnlyWhileRunning)
     server.Stop();
     ASSERT_TRUE(bus.Start());
     DdeTestClient stopped("while-stopped", bus.Address());
-    QTest::qWait(DdeInstance::ReconnectMs + 1000);
+    QTest::qWait(DdeBusConnection::ReconnectMs + 1000);
     EXPECT_FALSE(stopped.NameHasOwner());
 }
 

@@ -70,7 +70,7 @@ TEST_F(DdeServerTest, RefusesForeignTopicsItemsAndFormats)
     EXPECT_FALSE(client.Connect("QM482", "Temperatura"));
     EXPECT_FALSE(client.Connect("QM483", "Temperatura#4660"));
     EXPECT_FALSE(client.StartAdvise("Temperatura#4660", "Pomiar", 13));
-    EXPECT_EQ(server.Instance().LinkCount(), 0);
+    EXPECT_EQ(server.Instance().linkCount(), 0);
 }
 
 TEST_F(DdeServerTest, WildConnectOffersTheThreeTopics)
@@ -145,7 +145,7 @@ TEST_F(DdeServerTest, AdviseAtOnceAndOnEveryNotify)
         ASSERT_TRUE(next);
         EXPECT_EQ(next->text, QString::fromStdString(NumberText(tenths * 0.1)) + " °C");
     }
-    EXPECT_EQ(server.Instance().LinkCount(), 1);
+    EXPECT_EQ(server.Instance().linkCount(), 1);
 }
 
 TEST_F(DdeServerTest, AdviseGoesOnlyToLinkedClients)
@@ -169,7 +169,7 @@ TEST_F(DdeServerTest, StopAdviseEndsTheLink)
     ASSERT_TRUE(client.NextAdvise());
     EXPECT_TRUE(client.StopAdvise("Temperatura#4660", "WYNIK"));
     EXPECT_FALSE(client.StopAdvise("Temperatura#4660", "Wynik"));
-    EXPECT_EQ(server.Instance().LinkCount(), 0);
+    EXPECT_EQ(server.Instance().linkCount(), 0);
     server.NotifyAll();
     ASSERT_TRUE(client.StartAdvise("Temperatura#4660", "Status"));
     const auto next = client.NextAdvise();
@@ -182,10 +182,10 @@ TEST_F(DdeServerTest, ClientLeavingTheBusLosesItsLinks)
     DdeTestClient leaving("client-c");
     ASSERT_TRUE(leaving.StartAdvise("Temperatura#4660", "Pomiar"));
     ASSERT_TRUE(client.StartAdvise("Temperatura#4660", "Wynik"));
-    EXPECT_EQ(server.Instance().LinkCount(), 2);
+    EXPECT_EQ(server.Instance().linkCount(), 2);
     QSignalSpy changed(&server.Instance(), &DdeInstance::linksChanged);
     leaving.Leave();
-    while (server.Instance().LinkCount() != 1)
+    while (server.Instance().linkCount() != 1)
         ASSERT_TRUE(changed.wait(5000));
     server.NotifyAll();
     ASSERT_TRUE(client.NextAdvise());
@@ -196,9 +196,9 @@ TEST_F(DdeServerTest, StopDropsEveryLink)
     ASSERT_TRUE(client.StartAdvise("Temperatura#4660", "Pomiar"));
     ASSERT_TRUE(client.NextAdvise());
     server.Stop();
-    EXPECT_EQ(server.Instance().LinkCount(), 0);
+    EXPECT_EQ(server.Instance().linkCount(), 0);
     ASSERT_TRUE(server.Start(4660));
-    EXPECT_EQ(server.Instance().LinkCount(), 0);
+    EXPECT_EQ(server.Instance().linkCount(), 0);
 }
 
 TEST_F(DdeServerTest, IntrospectionShowsTheFixedApi)

@@ -2,6 +2,7 @@
 // watches one. Exit codes: 0 done, 1 refused by the server, 2 wrong usage,
 // 3 the service is not running, 4 no session bus, 5 other bus error.
 #include "AdviseWatcher.h"
+#include "platform/DdeBusConnection.h"
 #include "platform/DdeInstance.h"
 #include "platform/DdeTopicPair.h"
 #include "resources/DdeTexts.h"
@@ -54,7 +55,7 @@ int Failure(const QDBusError& error)
         return ExitNoService;
     }
     const QByteArray message = error.message().toUtf8() + '\n';
-    if (error.name() == QLatin1String(DdeBus::ErrorRefused)) {
+    if (error.name() == QLatin1String(dde_bus::ErrorRefused)) {
         Print(stderr, DdeTexts::ToolRefused);
         Print(stderr, std::string_view(message.constData(), static_cast<size_t>(message.size())));
         return ExitRefused;
@@ -67,7 +68,7 @@ int Failure(const QDBusError& error)
 QDBusMessage Call(const QDBusConnection& bus, const QString& method, const QVariantList& args)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(BusName,
-        QString::fromLatin1(DdeBus::ObjectPath), QString::fromLatin1(DdeBus::Interface), method);
+        QString::fromLatin1(dde_bus::ObjectPath), QString::fromLatin1(dde_bus::Interface), method);
     call.setArguments(args);
     return bus.call(call, QDBus::Block, 10000);
 }
@@ -105,8 +106,8 @@ int Watch(QCoreApplication& app, QDBusConnection bus, const QString& topic, cons
 {
     AdviseWatcher watcher(topic, item);
     // Connect first, so that the advise sent at once on StartAdvise is seen.
-    bus.connect(BusName, QString::fromLatin1(DdeBus::ObjectPath),
-        QString::fromLatin1(DdeBus::Interface), QStringLiteral("Advise"), &watcher,
+    bus.connect(BusName, QString::fromLatin1(dde_bus::ObjectPath),
+        QString::fromLatin1(dde_bus::Interface), QStringLiteral("Advise"), &watcher,
         SLOT(OnAdvise(QString, QString, QString)));
     QDBusServiceWatcher gone(BusName, bus, QDBusServiceWatcher::WatchForUnregistration);
     int result = ExitOk;
@@ -161,7 +162,7 @@ int main(int argc, char** argv)
         Print(stderr, DdeTexts::ToolUsage);
         return ExitUsage;
     }
-    if (!DdeInstance::SessionBusReachable()) {
+    if (!DdeBusConnection::sessionBusReachable()) {
         Print(stderr, DdeTexts::ToolNoBus);
         return ExitNoBus;
     }
