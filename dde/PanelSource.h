@@ -7,5 +7,5 @@
 class PanelSource {
 public:
     virtual ~PanelSource() = default;
-    virtual PanelReading Reading() const = 0;
+    virtual PanelReading reading() const = 0;
 };

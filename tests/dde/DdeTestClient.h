@@ -14,8 +14,8 @@
 #include <optional>
 
 struct FakePanel : PanelSource {
-    PanelReading reading;
-    PanelReading Reading() const override { return reading; }
+    PanelReading shown;
+    PanelReading reading() const override { return shown; }
 };
 
 class DdeTestClient : public QObject {

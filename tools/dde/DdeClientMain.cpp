@@ -51,16 +51,16 @@ int Failure(const QDBusError& error)
 {
     if (error.type() == QDBusError::ServiceUnknown
         || error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
-        Print(stderr, DdeTexts::ToolNoService);
+        Print(stderr, texts::dde::ToolNoService);
         return ExitNoService;
     }
     const QByteArray message = error.message().toUtf8() + '\n';
     if (error.name() == QLatin1String(dde_bus::ErrorRefused)) {
-        Print(stderr, DdeTexts::ToolRefused);
+        Print(stderr, texts::dde::ToolRefused);
         Print(stderr, std::string_view(message.constData(), static_cast<size_t>(message.size())));
         return ExitRefused;
     }
-    Print(stderr, DdeTexts::ToolFailed);
+    Print(stderr, texts::dde::ToolFailed);
     Print(stderr, std::string_view(message.constData(), static_cast<size_t>(message.size())));
     return ExitBusError;
 }
@@ -112,7 +112,7 @@ int Watch(QCoreApplication& app, QDBusConnection bus, const QString& topic, cons
     QDBusServiceWatcher gone(BusName, bus, QDBusServiceWatcher::WatchForUnregistration);
     int result = ExitOk;
     QObject::connect(&gone, &QDBusServiceWatcher::serviceUnregistered, &app, [&] {
-        Print(stderr, DdeTexts::ToolLost);
+        Print(stderr, texts::dde::ToolLost);
         result = ExitNoService;
         app.quit();
     });
@@ -122,7 +122,7 @@ int Watch(QCoreApplication& app, QDBusConnection bus, const QString& topic, cons
         QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), &watcher,
         SLOT(OnDisconnected()));
     QObject::connect(&watcher, &AdviseWatcher::busLost, &app, [&] {
-        Print(stderr, DdeTexts::ToolNoBus);
+        Print(stderr, texts::dde::ToolNoBus);
         result = ExitNoBus;
         app.quit();
     });
@@ -139,7 +139,7 @@ int Watch(QCoreApplication& app, QDBusConnection bus, const QString& topic, cons
     if (!reply.isValid())
         return Failure(reply.error());
     if (!reply.value()) {
-        Print(stderr, DdeTexts::ToolRefused);
+        Print(stderr, texts::dde::ToolRefused);
         const QByteArray what = (topic + QLatin1Char(' ') + item).toUtf8() + '\n';
         Print(stderr, std::string_view(what.constData(), static_cast<size_t>(what.size())));
         return ExitRefused;
@@ -159,16 +159,16 @@ int main(int argc, char** argv)
         || ((command == QLatin1String("get") || command == QLatin1String("watch"))
             && args.size() == 3);
     if (!known) {
-        Print(stderr, DdeTexts::ToolUsage);
+        Print(stderr, texts::dde::ToolUsage);
         return ExitUsage;
     }
     if (!DdeBusConnection::sessionBusReachable()) {
-        Print(stderr, DdeTexts::ToolNoBus);
+        Print(stderr, texts::dde::ToolNoBus);
         return ExitNoBus;
     }
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        Print(stderr, DdeTexts::ToolNoBus);
+        Print(stderr, texts::dde::ToolNoBus);
         return ExitNoBus;
     }
     RegisterDdeTopicPair();
