@@ -28,7 +28,7 @@ void DdeServer::SetPanels(
 
 bool DdeServer::Start(long serialNumber)
 {
-    if (instance_.IsInitialized())
+    if (instance_.isInitialized())
         Stop();
     const unsigned filters
         = CBF_FAIL_EXECUTES | CBF_FAIL_POKES | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS;
@@ -36,13 +36,13 @@ bool DdeServer::Start(long serialNumber)
             [this](const DdeTransactionArgs& args) { return DdeCallback(args); }, filters))
         return false;
     serialNumber_ = serialNumber;
-    service_ = instance_.CreateStringHandle(ToQString(DdeTexts::ServiceName));
+    service_ = instance_.CreateStringHandle(ToQString(texts::dde::ServiceName));
     for (int t = 0; t < 3; ++t)
         topics_[t]
             = instance_.CreateStringHandle(QString::fromStdString(TopicName(t, serialNumber)));
     for (int i = 0; i < 3; ++i)
-        items_[i] = instance_.CreateStringHandle(ToQString(DdeTexts::ItemNames[i]));
-    readings_ = new ReadingsAdaptor(instance_.BusObject(), this);
+        items_[i] = instance_.CreateStringHandle(ToQString(texts::dde::ItemNames[i]));
+    readings_ = new ReadingsAdaptor(instance_.busObject(), this);
     if (!instance_.NameService(service_, DdeNameService::DNS_REGISTER)) {
         // Not half running: a failed start leaves the server stopped.
         Stop();
@@ -53,7 +53,7 @@ bool DdeServer::Start(long serialNumber)
 
 void DdeServer::Stop()
 {
-    if (!instance_.IsInitialized())
+    if (!instance_.isInitialized())
         return;
     instance_.NameService(service_, DdeNameService::DNS_UNREGISTER);
     for (auto& item : items_) {
@@ -72,24 +72,24 @@ void DdeServer::Stop()
 
 void DdeServer::NotifyAll()
 {
-    if (!instance_.IsInitialized())
+    if (!instance_.isInitialized())
         return;
     for (const DdeHsz topic : topics_) {
         for (const DdeHsz item : items_)
             instance_.PostAdvise(topic, item);
     }
     if (readings_)
-        readings_->NotifyChanged();
+        readings_->NotifyChanged(instance_.connection());
 }
 
-PanelReading DdeServer::Reading(int topic) const
+PanelReading DdeServer::reading(int topic) const
 {
     if (topic < 0 || topic > 2 || panels_[topic] == nullptr)
         return PanelReading {};
-    return panels_[topic]->Reading();
+    return panels_[topic]->reading();
 }
 
-int DdeServer::TopicIndex(DdeHsz topic) const
+int DdeServer::topicIndex(DdeHsz topic) const
 {
     for (int t = 0; t < 3; ++t) {
         if (topic && topics_[t] == topic)
@@ -98,7 +98,7 @@ int DdeServer::TopicIndex(DdeHsz topic) const
     return -1;
 }
 
-int DdeServer::ItemIndex(DdeHsz item) const
+int DdeServer::itemIndex(DdeHsz item) const
 {
     for (int i = 0; i < 3; ++i) {
         if (item && items_[i] == item)
@@ -107,22 +107,22 @@ int DdeServer::ItemIndex(DdeHsz item) const
     return -1;
 }
 
-std::string DdeServer::FormatItem(DdeHsz topic, DdeHsz item) const
+std::string DdeServer::itemData(DdeHsz topic, DdeHsz item) const
 {
-    const int t = TopicIndex(topic);
-    const int i = ItemIndex(item);
+    const int t = topicIndex(topic);
+    const int i = itemIndex(item);
     if (t < 0 || i < 0)
         return {};
-    std::string text = ItemText(t, i, Reading(t));
+    std::string text = ItemText(t, i, reading(t));
     // CF_TEXT data never exceeds the 1024-byte buffer, terminating zero included.
     if (text.size() > 1023)
         text.resize(1023);
     return text;
 }
 
-bool DdeServer::ValidRequest(const DdeTransactionArgs& args) const
+bool DdeServer::validRequest(const DdeTransactionArgs& args) const
 {
-    return args.format == CF_TEXT && TopicIndex(args.hsz1) >= 0 && ItemIndex(args.hsz2) >= 0;
+    return args.format == CF_TEXT && topicIndex(args.hsz1) >= 0 && itemIndex(args.hsz2) >= 0;
 }
 
 DdeReply DdeServer::DdeCallback(const DdeTransactionArgs& args)
@@ -130,29 +130,29 @@ DdeReply DdeServer::DdeCallback(const DdeTransactionArgs& args)
     DdeReply reply;
     switch (args.type) {
     case DdeTransaction::XTYP_CONNECT:
-        reply.ok = args.hsz2 == service_ && TopicIndex(args.hsz1) >= 0;
+        reply.ok = args.hsz2 == service_ && topicIndex(args.hsz1) >= 0;
         break;
     case DdeTransaction::XTYP_WILDCONNECT:
         // Whatever topic was asked for, all three pairs are offered.
-        if ((!args.hsz1 || TopicIndex(args.hsz1) >= 0) && (!args.hsz2 || args.hsz2 == service_)) {
+        if ((!args.hsz1 || topicIndex(args.hsz1) >= 0) && (!args.hsz2 || args.hsz2 == service_)) {
             reply.ok = true;
             for (const DdeHsz topic : topics_)
                 reply.pairs.emplace_back(service_, topic);
         }
         break;
     case DdeTransaction::XTYP_ADVSTART:
-        reply.ok = ValidRequest(args);
+        reply.ok = validRequest(args);
         if (reply.ok)
             instance_.PostAdvise(args.hsz1, args.hsz2);
         break;
     case DdeTransaction::XTYP_REQUEST:
     case DdeTransaction::XTYP_ADVREQ:
-        reply.ok = ValidRequest(args);
+        reply.ok = validRequest(args);
         if (reply.ok)
-            reply.text = FormatItem(args.hsz1, args.hsz2);
+            reply.text = itemData(args.hsz1, args.hsz2);
         break;
     case DdeTransaction::XTYP_ADVSTOP:
-        reply.ok = ValidRequest(args);
+        reply.ok = validRequest(args);
         break;
     }
     return reply;

@@ -4,7 +4,8 @@
 // "Status", CF_TEXT only.
 #pragma once
 
-#include "dde/PanelReadout.h"
+#include "dde/PanelSource.h"
+#include "dde/ReadingsSource.h"
 #include "platform/DdeInstance.h"
 
 #include <array>
@@ -12,10 +13,10 @@
 
 class ReadingsAdaptor;
 
-class DdeServer {
+class DdeServer : public ReadingsSource {
 public:
     DdeServer();
-    virtual ~DdeServer();
+    ~DdeServer() override;
     DdeServer(const DdeServer&) = delete;
     DdeServer& operator=(const DdeServer&) = delete;
 
@@ -31,20 +32,21 @@ public:
     // Refreshes every advise link and tells Readings1 clients; nothing while stopped.
     void NotifyAll();
 
-    bool IsRunning() const { return instance_.IsInitialized(); }
-    long SerialNumber() const { return serialNumber_; }
-    PanelReading Reading(int topic) const;
+    bool isRunning() const { return instance_.isInitialized(); }
+    long serialNumber() const override { return serialNumber_; }
+    PanelReading reading(int topic) const override;
     // The bus layer, for observing links.
-    const DdeInstance& Instance() const { return instance_; }
+    const DdeInstance& instance() const { return instance_; }
 
-    // The text of an item; an item handle that is not one of ours gives "".
-    std::string FormatItem(DdeHsz topic, DdeHsz item) const;
+    // The CF_TEXT data of an item: its text, cut to fit the 1024-byte buffer;
+    // "" for an item handle that is not one of ours.
+    std::string itemData(DdeHsz topic, DdeHsz item) const;
 
 private:
     DdeReply DdeCallback(const DdeTransactionArgs& args);
-    int TopicIndex(DdeHsz topic) const;
-    int ItemIndex(DdeHsz item) const;
-    bool ValidRequest(const DdeTransactionArgs& args) const;
+    int topicIndex(DdeHsz topic) const;
+    int itemIndex(DdeHsz item) const;
+    bool validRequest(const DdeTransactionArgs& args) const;
 
     DdeInstance instance_;
     DdeHsz service_;

@@ -51,7 +51,7 @@ std::string TopicName(int topic, long serialNumber)
 {
     if (topic < 0 || topic > 2)
         return {};
-    std::string name(DdeTexts::TopicBaseNames[topic]);
+    std::string name(texts::dde::TopicBaseNames[topic]);
     name += '#';
     name += std::to_string(serialNumber);
     return name;
@@ -65,10 +65,9 @@ std::string ItemText(int topic, int item, const PanelReading& panel)
     case ItemResult:
         return NumberText(panel.rawValue);
     case ItemMeasurement:
-        return NumberText(panel.rawValue) + std::string(DdeTexts::UnitSuffixes[topic]);
+        return NumberText(panel.rawValue) + std::string(texts::dde::UnitSuffixes[topic]);
     case ItemStatus:
-        return std::string(
-            panel.noValue || panel.blinking ? DdeTexts::StatusError : DdeTexts::StatusOk);
+        return std::string(panel.valid() ? texts::dde::StatusOk : texts::dde::StatusError);
     default:
         return {};
     }

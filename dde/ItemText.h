@@ -1,7 +1,7 @@
 // The texts the data server publishes, independent of the transport.
 #pragma once
 
-#include "dde/PanelReadout.h"
+#include "common/PanelReading.h"
 
 #include <string>
 

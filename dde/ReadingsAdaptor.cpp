@@ -1,56 +1,49 @@
 #include "dde/ReadingsAdaptor.h"
 
-#include "dde/DdeServer.h"
 #include "dde/ItemText.h"
+#include "dde/ReadingsSource.h"
+#include "platform/DdeBusConnection.h"
 
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QVariantMap>
 
-namespace {
-
-bool Valid(const PanelReading& reading)
-{
-    return !reading.noValue && !reading.blinking;
-}
-
-} // namespace
-
-ReadingsAdaptor::ReadingsAdaptor(QObject* busObject, const DdeServer* server)
+ReadingsAdaptor::ReadingsAdaptor(QObject* busObject, const ReadingsSource* source)
     : QDBusAbstractAdaptor(busObject)
-    , server_(server)
+    , source_(source)
 {
 }
 
 int ReadingsAdaptor::serialNumber() const
 {
-    return static_cast<int>(server_->SerialNumber());
+    return static_cast<int>(source_->serialNumber());
 }
 double ReadingsAdaptor::temperature() const
 {
-    return server_->Reading(TopicTemperature).rawValue;
+    return source_->reading(TopicTemperature).rawValue;
 }
 double ReadingsAdaptor::humidity() const
 {
-    return server_->Reading(TopicHumidity).rawValue;
+    return source_->reading(TopicHumidity).rawValue;
 }
 double ReadingsAdaptor::pressure() const
 {
-    return server_->Reading(TopicPressure).rawValue;
+    return source_->reading(TopicPressure).rawValue;
 }
 bool ReadingsAdaptor::temperatureValid() const
 {
-    return Valid(server_->Reading(TopicTemperature));
+    return source_->reading(TopicTemperature).valid();
 }
 bool ReadingsAdaptor::humidityValid() const
 {
-    return Valid(server_->Reading(TopicHumidity));
+    return source_->reading(TopicHumidity).valid();
 }
 bool ReadingsAdaptor::pressureValid() const
 {
-    return Valid(server_->Reading(TopicPressure));
+    return source_->reading(TopicPressure).valid();
 }
 
-void ReadingsAdaptor::NotifyChanged()
+void ReadingsAdaptor::NotifyChanged(const QDBusConnection& bus)
 {
     const QVariantMap changed {
         { QStringLiteral("SerialNumber"), serialNumber() },
@@ -61,8 +54,8 @@ void ReadingsAdaptor::NotifyChanged()
         { QStringLiteral("HumidityValid"), humidityValid() },
         { QStringLiteral("PressureValid"), pressureValid() },
     };
-    QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/qm482/QM482"),
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(dde_bus::ObjectPath),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
     signal << QStringLiteral("org.qm482.Readings1") << changed << QStringList();
-    server_->Instance().Connection().send(signal);
+    bus.send(signal);
 }

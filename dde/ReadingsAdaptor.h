@@ -4,7 +4,8 @@
 
 #include <QDBusAbstractAdaptor>
 
-class DdeServer;
+class QDBusConnection;
+class ReadingsSource;
 
 class ReadingsAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
@@ -18,20 +19,22 @@ class ReadingsAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool PressureValid READ pressureValid)
 
 public:
-    ReadingsAdaptor(QObject* busObject, const DdeServer* server);
+    // The source is not owned and must outlive the adaptor.
+    ReadingsAdaptor(QObject* busObject, const ReadingsSource* source);
 
     int serialNumber() const;
     double temperature() const;
     double humidity() const;
     double pressure() const;
-    // A value counts as valid when its panel shows it and does not blink.
+    // As PanelReading::valid() says.
     bool temperatureValid() const;
     bool humidityValid() const;
     bool pressureValid() const;
 
-    // One org.freedesktop.DBus.Properties.PropertiesChanged with every property.
-    void NotifyChanged();
+    // One org.freedesktop.DBus.Properties.PropertiesChanged with every
+    // property, sent on the connection the object is published on.
+    void NotifyChanged(const QDBusConnection& bus);
 
 private:
-    const DdeServer* server_;
+    const ReadingsSource* source_;
 };

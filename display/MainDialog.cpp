@@ -1,6 +1,6 @@
 #include "display/MainDialog.h"
 
-#include "dde/PanelReadout.h"
+#include "dde/PanelSource.h"
 #include "device/PortEnumerator.h"
 #include "device/SerialPort.h"
 #include "display/MainLayout.h"
@@ -67,7 +67,7 @@ public:
         : panel_(panel)
     {
     }
-    PanelReading Reading() const override
+    PanelReading reading() const override
     {
         PanelReading r;
         r.rawValue = panel_.rawValue();
@@ -92,7 +92,7 @@ public:
     {
         auto quantity = [](const ValuePanel& p) {
             // Valid for recording: a value shown and not blinking.
-            return RecordedQuantity { p.rawValue(), !p.noValue() && !p.blinking() };
+            return RecordedQuantity { p.rawValue(), PanelReadout(p).reading().valid() };
         };
         Readings r;
         r.serialNumber = owner_.link_.measurement().serialNumber;
@@ -340,7 +340,7 @@ void MainDialog::OnLinkUpdate(bool good, bool changed)
             });
         }
         ddeTried_.start();
-    } else if (good && m.serialNumber > 0 && !dde_.IsRunning()
+    } else if (good && m.serialNumber > 0 && !dde_.isRunning()
         && (!ddeTried_.isValid() || ddeTried_.hasExpired(kDdeRetryMs))) {
         // A bus that was missing when the link came up (or a name another
         // program held) is tried again quietly while the meter keeps sending.
@@ -363,7 +363,7 @@ void MainDialog::OnLinkUpdate(bool good, bool changed)
     }
     dde_.NotifyAll();
     mqtt_->OnFrame(good, m.serialNumber,
-        { readouts_[0]->Reading(), readouts_[1]->Reading(), readouts_[2]->Reading() });
+        { readouts_[0]->reading(), readouts_[1]->reading(), readouts_[2]->reading() });
 }
 
 void MainDialog::UpdateStatusLine()

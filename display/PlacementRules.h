@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/SettingsTable.h"
+#include "common/WindowRect.h"
 
 #include <string_view>
 

@@ -1,6 +1,6 @@
 #include "display/ValuePanel.h"
 
-#include "display/ValueFormat.h"
+#include "common/ValueFormat.h"
 #include "platform/Choosers.h"
 #include "platform/FontMapping.h"
 #include "platform/WindowTimers.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "display/FontDescription.h"
+#include "common/FontDescription.h"
 
 #include <QFont>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "common/WindowRect.h"
 #include "display/PlacementRules.h"
-#include "settings/SettingsTable.h"
 
 class QAction;
 class QMenuBar;

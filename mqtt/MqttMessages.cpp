@@ -96,7 +96,7 @@ std::string StatePayload(
         const PanelReading& p = panels[i];
         const std::string key = kQuantities[i].key;
         out += ",\"" + key + "\":" + (p.noValue ? std::string("null") : JsonNumber(p.rawValue));
-        out += ",\"" + key + "_valid\":" + (!p.noValue && !p.blinking ? "true" : "false");
+        out += ",\"" + key + "_valid\":" + (p.valid() ? "true" : "false");
     }
     return out + '}';
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dde/PanelReadout.h"
+#include "common/PanelReading.h"
 #include "recording/Readings.h"
 
 #include <array>

@@ -3,33 +3,25 @@
 // and advise links kept per client. Each incoming call on the interface
 // org.qm482.Dde1 becomes a transaction handed to the callback.
 //
-// Each instance has a bus connection of its own. When the bus goes away (its
-// daemon restarted), the links die with their clients and the instance
-// connects again every few seconds; once back, it publishes its object and
-// takes its name again, so clients on the new bus find the service.
+// The handles live in a DdeStringTable, the links in a DdeLinkTable, and the
+// bus in a DdeBusConnection that reconnects; the links die with their
+// clients when the bus goes away.
 #pragma once
 
+#include "common/DdeLinkTable.h"
+#include "common/DdeStringTable.h"
+#include "platform/DdeBusConnection.h"
 #include "platform/DdeTopicPair.h"
 
-#include <QDBusConnection>
 #include <QObject>
 #include <QString>
 
 #include <functional>
-#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QDBusMessage;
-class QDBusServiceWatcher;
-class QTimer;
-
-namespace DdeBus {
-inline constexpr char ObjectPath[] = "/org/qm482/QM482";
-inline constexpr char Interface[] = "org.qm482.Dde1";
-inline constexpr char ErrorRefused[] = "org.qm482.Dde1.Error.Refused";
-inline constexpr char BusNamePrefix[] = "org.qm482.";
-} // namespace DdeBus
 
 inline constexpr unsigned CF_TEXT = 1;
 inline constexpr unsigned CF_UNICODETEXT = 13;
@@ -52,14 +44,6 @@ enum class DdeTransaction {
 };
 
 enum class DdeNameService { DNS_REGISTER, DNS_UNREGISTER };
-
-// A string handle. Two handles made from names that differ only in letter
-// case are the same handle. The null handle means "not given".
-struct DdeHsz {
-    unsigned id = 0;
-    explicit operator bool() const { return id != 0; }
-    friend bool operator==(DdeHsz a, DdeHsz b) { return a.id == b.id; }
-};
 
 struct DdeTransactionArgs {
     DdeTransaction type;
@@ -88,18 +72,12 @@ public:
     // refused the connection. Never starts a bus of its own.
     bool Initialize(Callback callback, unsigned filters);
     void Uninitialize(); // ends every link, releases the name, stops reconnecting
-    // A session bus address in the environment, or the runtime folder's bus
-    // socket. Without either the bus library would try to launch a bus through
-    // X11; on a console or over ssh that must fail at once instead.
-    static bool SessionBusReachable();
-    // How often a lost bus is tried again.
-    static constexpr int ReconnectMs = 2000;
 
-    bool IsInitialized() const { return initialized_; }
+    bool isInitialized() const { return initialized_; }
 
     DdeHsz CreateStringHandle(const QString& text);
     void FreeStringHandle(DdeHsz hsz);
-    QString QueryString(DdeHsz hsz) const;
+    QString queryString(DdeHsz hsz) const;
 
     // Register: own the bus name org.qm482.<service> and publish the object.
     bool NameService(DdeHsz service, DdeNameService command);
@@ -107,13 +85,18 @@ public:
     // it to each linked client.
     bool PostAdvise(DdeHsz topic, DdeHsz item);
 
-    int LinkCount() const { return static_cast<int>(links_.size()); }
+    int linkCount() const { return links_.size(); }
     // The object on the bus; more adaptors may be attached to it before the
     // name is registered.
-    QObject* BusObject() const { return busObject_; }
-    QDBusConnection Connection() const { return connection_; }
+    QObject* busObject() const { return busObject_; }
+    QDBusConnection connection() const { return bus_.connection(); }
 
-    // Calls of the bus interface (from the adaptor).
+signals:
+    void linksChanged();
+
+private:
+    // The calls of the bus interface come in through the adaptor only.
+    friend class DdeAdaptor;
     QList<DdeTopicPair> BusWildConnect(const QString& service, const QString& topic);
     bool BusConnect(const QString& service, const QString& topic);
     QString BusRequest(
@@ -123,55 +106,23 @@ public:
     bool BusStopAdvise(
         const QString& topic, const QString& item, unsigned format, const QDBusMessage& message);
 
-signals:
-    void linksChanged();
-
-private slots:
-    // The connection's local Disconnected signal: the bus daemon is gone.
-    void BusLost();
-
-private:
-    struct Atom {
-        QString text;
-        std::string key;
-        int references = 0;
-    };
-    struct Link {
-        QString client; // unique bus name
-        DdeHsz topic;
-        DdeHsz item;
-        unsigned format;
-        QString topicText; // as the client spelled them
-        QString itemText;
-    };
-
     class CallHandle;
 
-    bool OpenConnection();
-    void CloseConnection();
-    bool Publish(const QString& busName);
     void DropAllLinks();
-    void TryReconnect();
-
     DdeReply Call(DdeTransaction type, unsigned format, DdeHsz hsz1, DdeHsz hsz2);
     bool ConnectTest(DdeHsz topic);
     void ClientGone(const QString& client);
-    void SendAdvise(const Link& link);
+    void SendAdvise(const DdeLink& link);
     void FlushPendingAdvises();
 
     bool initialized_ = false;
     Callback callback_;
     unsigned filters_ = 0;
-    QString connectionName_;
-    QDBusConnection connection_;
+    DdeStringTable strings_;
+    DdeLinkTable links_ { strings_ };
+    DdeBusConnection bus_;
     QObject* busObject_ = nullptr;
-    QDBusServiceWatcher* watcher_ = nullptr;
-    QTimer* reconnect_ = nullptr;
-    std::map<unsigned, Atom> atoms_;
-    unsigned nextAtom_ = 1;
     DdeHsz registeredService_;
-    QString registeredBusName_;
-    std::vector<Link> links_;
     int dispatching_ = 0;
     bool holdAdvises_ = false;
     std::vector<std::pair<DdeHsz, DdeHsz>> pendingAdvises_;

@@ -1,6 +1,6 @@
 #include "recording/BinaryRecord.h"
 
-#include "display/ValueFormat.h"
+#include "common/ValueFormat.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "recording/ReportFormat.h"
 
-#include "display/ValueFormat.h"
+#include "common/ValueFormat.h"
 #include "platform/Cp1250.h"
 
 #include <cstdio>

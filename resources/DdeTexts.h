@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace DdeTexts {
+namespace texts::dde {
 
 inline constexpr std::string_view ServiceName = "QM482";
 // Topic base names, indexed by topic: temperature, humidity, pressure.
@@ -26,4 +26,4 @@ inline constexpr std::string_view ToolRefused = "Serwer odrzucił żądanie: ";
 inline constexpr std::string_view ToolFailed = "Błąd komunikacji z usługą QM482: ";
 inline constexpr std::string_view ToolLost = "Usługa QM482 zniknęła.\n";
 
-} // namespace DdeTexts
+} // namespace texts::dde

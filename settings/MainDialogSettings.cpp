@@ -1,6 +1,6 @@
 #include "settings/MainDialogSettings.h"
 
-#include "display/FontDescription.h"
+#include "common/FontDescription.h"
 #include "display/MainDialog.h"
 #include "display/ValuePanel.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/WindowRect.h"
 #include "settings/IniFile.h"
 
 #include <array>
@@ -114,14 +115,6 @@ public:
     virtual void SetInt(int index, std::int32_t value) = 0;
     virtual std::string GetText(int index) = 0;
     virtual void SetText(int index, const std::string& value) = 0;
-};
-
-struct WindowRect {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
-    bool operator==(const WindowRect&) const = default;
 };
 
 // The saved window rectangle, pulled back onto a screen of the given size

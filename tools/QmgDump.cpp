@@ -1,7 +1,7 @@
 // qmg-dump: reads a binary measurement file back, checks every record and
 // prints the readings, as text or CSV, or only a summary. Damaged bytes are
 // named on standard error with their offsets.
-#include "display/ValueFormat.h"
+#include "common/ValueFormat.h"
 #include "recording/BinaryRecord.h"
 #include "recording/QmgReader.h"
 

@@ -69,7 +69,7 @@ TEST(DdeBusRestart, ServiceComesBackOnTheNewBusOnlyWhileRunning)
     RestartableBus bus;
     ASSERT_TRUE(bus.Start());
     FakePanel temperature, humidity, pressure;
-    temperature.reading = { 234 * 0.1, false, false, 3 };
+    temperature.shown = { 234 * 0.1, false, false, 3 };
     DdeServer server;
     server.SetPanels(&temperature, &humidity, &pressure);
     ASSERT_TRUE(server.Start(4660));
@@ -83,11 +83,11 @@ TEST(DdeBusRestart, ServiceComesBackOnTheNewBusOnlyWhileRunning)
             { QStringLiteral("watch"), QStringLiteral("Temperatura#4660"),
                 QStringLiteral("Wynik") });
         ASSERT_TRUE(printed.wait(10000));
-        QSignalSpy dropped(&server.Instance(), &DdeInstance::linksChanged);
+        QSignalSpy dropped(&server.instance(), &DdeInstance::linksChanged);
         bus.Kill();
         // Its clients went with the old bus, and so did their links.
         ASSERT_TRUE(dropped.wait(5000));
-        EXPECT_EQ(server.Instance().LinkCount(), 0);
+        EXPECT_EQ(server.instance().linkCount(), 0);
         // A watcher on the dead bus says so and ends, rather than wait forever.
         ASSERT_TRUE(ended.count() > 0 || ended.wait(5000)) << "qm482-dde watch outlived its bus";
         EXPECT_EQ(watch.exitCode(), 4);
@@ -102,7 +102,7 @@ TEST(DdeBusRestart, ServiceComesBackOnTheNewBusOnlyWhileRunning)
     ASSERT_TRUE(after.NameHasOwner()) << "the service never came back on the new bus";
     ASSERT_TRUE(after.StartAdvise("temperatura#4660", "Pomiar"));
     EXPECT_EQ(after.NextAdvise().value().text, "23.4 °C");
-    temperature.reading.rawValue = 236 * 0.1;
+    temperature.shown.rawValue = 236 * 0.1;
     QSignalSpy properties(&after, &DdeTestClient::propertiesChanged);
     server.NotifyAll();
     ASSERT_TRUE(properties.wait(5000)); // sent after the advise, which is kept
@@ -115,7 +115,7 @@ TEST(DdeBusRestart, ServiceComesBackOnTheNewBusOnlyWhileRunning)
     server.Stop();
     ASSERT_TRUE(bus.Start());
     DdeTestClient stopped("while-stopped", bus.Address());
-    QTest::qWait(DdeInstance::ReconnectMs + 1000);
+    QTest::qWait(DdeBusConnection::ReconnectMs + 1000);
     EXPECT_FALSE(stopped.NameHasOwner());
 }
 

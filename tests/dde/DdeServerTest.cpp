@@ -21,9 +21,9 @@ protected:
     void SetUp() override
     {
         server.SetPanels(&temperature, &humidity, &pressure);
-        temperature.reading = { 234 * 0.1, false, false, 3 };
-        humidity.reading = { 456 * 0.1, false, false, 7 };
-        pressure.reading = { 10132 * 0.1, false, false, 5 };
+        temperature.shown = { 234 * 0.1, false, false, 3 };
+        humidity.shown = { 456 * 0.1, false, false, 7 };
+        pressure.shown = { 10132 * 0.1, false, false, 5 };
         ASSERT_TRUE(server.Start(4660));
     }
 
@@ -39,7 +39,7 @@ TEST_F(DdeServerTest, RequestGivesTheItemTexts)
     EXPECT_EQ(client.Request("Wilgotność#4660", "Pomiar").value(), "45.6 %");
     EXPECT_EQ(client.Request("Ciśnienie#4660", "Pomiar").value(), "1013.2 hPa");
     EXPECT_EQ(client.Request("Ciśnienie#4660", "Status").value(), "Pomiar OK");
-    temperature.reading.rawValue = 10 * 0.1;
+    temperature.shown.rawValue = 10 * 0.1;
     EXPECT_EQ(client.Request("Temperatura#4660", "Wynik").value(), "0.9");
 }
 
@@ -70,7 +70,7 @@ TEST_F(DdeServerTest, RefusesForeignTopicsItemsAndFormats)
     EXPECT_FALSE(client.Connect("QM482", "Temperatura"));
     EXPECT_FALSE(client.Connect("QM483", "Temperatura#4660"));
     EXPECT_FALSE(client.StartAdvise("Temperatura#4660", "Pomiar", 13));
-    EXPECT_EQ(server.Instance().LinkCount(), 0);
+    EXPECT_EQ(server.instance().linkCount(), 0);
 }
 
 TEST_F(DdeServerTest, WildConnectOffersTheThreeTopics)
@@ -86,17 +86,17 @@ TEST_F(DdeServerTest, WildConnectOffersTheThreeTopics)
 TEST_F(DdeServerTest, StatusFollowsThePanels)
 {
     // A temperature error blinks only the temperature panel.
-    temperature.reading.blinking = true;
+    temperature.shown.blinking = true;
     EXPECT_EQ(client.Request("Temperatura#4660", "Status").value(), "Błąd pomiaru");
     EXPECT_EQ(client.Request("Wilgotność#4660", "Status").value(), "Pomiar OK");
     EXPECT_EQ(client.Request("Ciśnienie#4660", "Status").value(), "Pomiar OK");
     // A calibration error blinks all three.
-    humidity.reading.blinking = pressure.reading.blinking = true;
+    humidity.shown.blinking = pressure.shown.blinking = true;
     for (const char* topic : { "Temperatura#4660", "Wilgotność#4660", "Ciśnienie#4660" })
         EXPECT_EQ(client.Request(topic, "Status").value(), "Błąd pomiaru") << topic;
-    humidity.reading = { 0, true, false, 7 };
-    humidity.reading.noValue = true;
-    humidity.reading.blinking = false;
+    humidity.shown = { 0, true, false, 7 };
+    humidity.shown.noValue = true;
+    humidity.shown.blinking = false;
     EXPECT_EQ(client.Request("Wilgotność#4660", "Status").value(), "Błąd pomiaru");
 }
 
@@ -104,7 +104,7 @@ TEST_F(DdeServerTest, StartStopOwnAndReleaseTheName)
 {
     EXPECT_TRUE(client.NameHasOwner());
     server.Stop();
-    EXPECT_FALSE(server.IsRunning());
+    EXPECT_FALSE(server.isRunning());
     EXPECT_FALSE(client.NameHasOwner());
     EXPECT_EQ(
         client.Request("Temperatura#4660", "Pomiar").error().type(), QDBusError::ServiceUnknown);
@@ -125,7 +125,7 @@ TEST_F(DdeServerTest, SecondServerCannotTakeTheName)
     second.SetPanels(&temperature, &humidity, &pressure);
     // Each server has a connection of its own; the first one holds the name.
     EXPECT_FALSE(second.Start(1)) << "the name is taken";
-    EXPECT_FALSE(second.IsRunning());
+    EXPECT_FALSE(second.isRunning());
     EXPECT_EQ(client.Request("Temperatura#4660", "Wynik").value(), "23.4");
 }
 
@@ -139,13 +139,13 @@ TEST_F(DdeServerTest, AdviseAtOnceAndOnEveryNotify)
     EXPECT_EQ(first->text, "23.4 °C");
 
     for (const int tenths : { 235, 236 }) {
-        temperature.reading.rawValue = tenths * 0.1;
+        temperature.shown.rawValue = tenths * 0.1;
         server.NotifyAll();
         const auto next = client.NextAdvise();
         ASSERT_TRUE(next);
         EXPECT_EQ(next->text, QString::fromStdString(NumberText(tenths * 0.1)) + " °C");
     }
-    EXPECT_EQ(server.Instance().LinkCount(), 1);
+    EXPECT_EQ(server.instance().linkCount(), 1);
 }
 
 TEST_F(DdeServerTest, AdviseGoesOnlyToLinkedClients)
@@ -169,7 +169,7 @@ TEST_F(DdeServerTest, StopAdviseEndsTheLink)
     ASSERT_TRUE(client.NextAdvise());
     EXPECT_TRUE(client.StopAdvise("Temperatura#4660", "WYNIK"));
     EXPECT_FALSE(client.StopAdvise("Temperatura#4660", "Wynik"));
-    EXPECT_EQ(server.Instance().LinkCount(), 0);
+    EXPECT_EQ(server.instance().linkCount(), 0);
     server.NotifyAll();
     ASSERT_TRUE(client.StartAdvise("Temperatura#4660", "Status"));
     const auto next = client.NextAdvise();
@@ -182,10 +182,10 @@ TEST_F(DdeServerTest, ClientLeavingTheBusLosesItsLinks)
     DdeTestClient leaving("client-c");
     ASSERT_TRUE(leaving.StartAdvise("Temperatura#4660", "Pomiar"));
     ASSERT_TRUE(client.StartAdvise("Temperatura#4660", "Wynik"));
-    EXPECT_EQ(server.Instance().LinkCount(), 2);
-    QSignalSpy changed(&server.Instance(), &DdeInstance::linksChanged);
+    EXPECT_EQ(server.instance().linkCount(), 2);
+    QSignalSpy changed(&server.instance(), &DdeInstance::linksChanged);
     leaving.Leave();
-    while (server.Instance().LinkCount() != 1)
+    while (server.instance().linkCount() != 1)
         ASSERT_TRUE(changed.wait(5000));
     server.NotifyAll();
     ASSERT_TRUE(client.NextAdvise());
@@ -196,9 +196,9 @@ TEST_F(DdeServerTest, StopDropsEveryLink)
     ASSERT_TRUE(client.StartAdvise("Temperatura#4660", "Pomiar"));
     ASSERT_TRUE(client.NextAdvise());
     server.Stop();
-    EXPECT_EQ(server.Instance().LinkCount(), 0);
+    EXPECT_EQ(server.instance().linkCount(), 0);
     ASSERT_TRUE(server.Start(4660));
-    EXPECT_EQ(server.Instance().LinkCount(), 0);
+    EXPECT_EQ(server.instance().linkCount(), 0);
 }
 
 TEST_F(DdeServerTest, IntrospectionShowsTheFixedApi)
@@ -222,8 +222,8 @@ TEST_F(DdeServerTest, ReadingsPropertiesAndOneChangePerNotify)
     EXPECT_TRUE(all.value("HumidityValid").toBool());
 
     QSignalSpy changes(&client, &DdeTestClient::propertiesChanged);
-    humidity.reading.blinking = true;
-    humidity.reading.rawValue = 501 * 0.1;
+    humidity.shown.blinking = true;
+    humidity.shown.rawValue = 501 * 0.1;
     server.NotifyAll();
     ASSERT_TRUE(changes.wait(5000));
     const QVariantMap changed = changes.at(0).at(0).toMap();
@@ -247,7 +247,7 @@ TEST(NoSessionBusChild, StartFailsAtOnce)
     FakePanel panel;
     server.SetPanels(&panel, &panel, &panel);
     EXPECT_FALSE(server.Start(4660));
-    EXPECT_FALSE(server.IsRunning());
+    EXPECT_FALSE(server.isRunning());
     server.NotifyAll();
     server.Stop();
 }

@@ -2,7 +2,7 @@
 // event loop while they wait, so a server in the same process can answer.
 #pragma once
 
-#include "dde/PanelReadout.h"
+#include "dde/PanelSource.h"
 
 #include <QDBusConnection>
 #include <QDBusReply>
@@ -14,8 +14,8 @@
 #include <optional>
 
 struct FakePanel : PanelSource {
-    PanelReading reading;
-    PanelReading Reading() const override { return reading; }
+    PanelReading shown;
+    PanelReading reading() const override { return shown; }
 };
 
 class DdeTestClient : public QObject {

@@ -54,9 +54,9 @@ class DdeToolTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        temperature.reading = { 214 * 0.1, false, false, 3 };
-        humidity.reading = { 456 * 0.1, false, true, 7 };
-        pressure.reading = { 9987 * 0.1, false, false, 5 };
+        temperature.shown = { 214 * 0.1, false, false, 3 };
+        humidity.shown = { 456 * 0.1, false, true, 7 };
+        pressure.shown = { 9987 * 0.1, false, false, 5 };
         server.SetPanels(&temperature, &humidity, &pressure);
     }
     FakePanel temperature, humidity, pressure;
@@ -118,7 +118,7 @@ TEST_F(DdeToolTest, WatchPrintsEachAdviseUntilTheServiceGoes)
         return watch.readLine();
     };
     EXPECT_EQ(readLine(), QByteArray::fromStdString(NumberText(9987 * 0.1) + "\n"));
-    pressure.reading.rawValue = 10001 * 0.1;
+    pressure.shown.rawValue = 10001 * 0.1;
     server.NotifyAll();
     EXPECT_EQ(readLine(), QByteArray::fromStdString(NumberText(10001 * 0.1) + "\n"));
 

@@ -138,7 +138,7 @@ TEST_F(ShownWindow, FirstGoodFrameLaysOutAndStartsTheServiceASecondDoesNeither)
         const int layouts = dialog.layoutCount();
         feed(dialog, reading());
         EXPECT_EQ(dialog.layoutCount(), layouts + 1);
-        EXPECT_TRUE(dialog.ddeServer().IsRunning());
+        EXPECT_TRUE(dialog.ddeServer().isRunning());
         EXPECT_TRUE(serviceOnBus());
         EXPECT_EQ(dialog.statusText(), QStringLiteral("QM-482 nr 4660. Pomiar prawidłowy. "));
         EXPECT_FALSE(dialog.temperaturePanel().noValue());
@@ -160,7 +160,7 @@ TEST_F(ShownWindow, FirstGoodFrameLaysOutAndStartsTheServiceASecondDoesNeither)
         // A bad frame takes the service away.
         for (auto b : { 0x41, 0x0D })
             dialog.OnByteReceived(static_cast<std::uint8_t>(b));
-        EXPECT_FALSE(dialog.ddeServer().IsRunning());
+        EXPECT_FALSE(dialog.ddeServer().isRunning());
         EXPECT_TRUE(spinUntil([] { return !serviceOnBus(); }));
         EXPECT_EQ(dialog.statusText(), QStringLiteral("Brak komunikacji z urządzeniem. "));
         EXPECT_TRUE(dialog.humidityPanel().noValue());
@@ -177,7 +177,7 @@ TEST_F(ShownWindow, EveryGoodFrameReachesTheAdviseLinksEvenWithTheSameValues)
     boxes.answers.push_back(MessageBox::Result::Ok);
     RunWith([&] {
         feed(dialog, reading());
-        ASSERT_TRUE(dialog.ddeServer().IsRunning());
+        ASSERT_TRUE(dialog.ddeServer().isRunning());
         DdeTestClient client(QStringLiteral("advise-client"));
         ASSERT_TRUE(client.StartAdvise(QStringLiteral("Ciśnienie#4660"), QStringLiteral("Pomiar")));
         ASSERT_TRUE(client.NextAdvise()) << "the text at once";
@@ -196,7 +196,7 @@ TEST_F(ShownWindow, SerialNumberZeroShowsValuesWithoutService)
     RunWith([&] {
         feed(dialog, reading(0));
         EXPECT_FALSE(dialog.temperaturePanel().noValue());
-        EXPECT_FALSE(dialog.ddeServer().IsRunning());
+        EXPECT_FALSE(dialog.ddeServer().isRunning());
         EXPECT_FALSE(serviceOnBus());
         EXPECT_TRUE(boxes.shown.empty());
     });
@@ -241,7 +241,7 @@ TEST_F(ShownWindow, BusErrorIsShownOncePerRunAndStartIsRetried)
     };
     RunWith([&] {
         feed(dialog, reading());
-        EXPECT_FALSE(dialog.ddeServer().IsRunning());
+        EXPECT_FALSE(dialog.ddeServer().isRunning());
         EXPECT_TRUE(spinUntil([&] { return !boxes.shown.empty(); }));
         EXPECT_TRUE(readingsWhileOpen);
         dialog.OnTimer(DeviceLink::TIMER_LINK_WATCHDOG); // link down
@@ -253,10 +253,10 @@ TEST_F(ShownWindow, BusErrorIsShownOncePerRunAndStartIsRetried)
         // service silently: a meter that never pauses must not keep it away.
         other.unregisterService(kBusName);
         feed(dialog, reading());
-        EXPECT_FALSE(dialog.ddeServer().IsRunning()) << "tried again at every frame";
+        EXPECT_FALSE(dialog.ddeServer().isRunning()) << "tried again at every frame";
         std::this_thread::sleep_for(std::chrono::milliseconds(MainDialog::kDdeRetryMs + 100));
         feed(dialog, reading());
-        EXPECT_TRUE(dialog.ddeServer().IsRunning());
+        EXPECT_TRUE(dialog.ddeServer().isRunning());
         EXPECT_EQ(boxes.shown.size(), 1u);
     });
     QDBusConnection::disconnectFromBus("other");

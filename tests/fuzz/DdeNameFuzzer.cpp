@@ -1,6 +1,6 @@
 // Names reach the server from any client on the bus; the text of a number
 // from any double. Neither may crash, and folding must be stable.
-#include "dde/DdeName.h"
+#include "common/DdeName.h"
 #include "dde/ItemText.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "tools/chart/ChartWindow.h"
 
-#include "display/ValueFormat.h"
+#include "common/ValueFormat.h"
 #include "platform/Choosers.h"
 #include "platform/MessageBox.h"
 #include "recording/ChartDecimation.h"

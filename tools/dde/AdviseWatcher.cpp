@@ -1,6 +1,6 @@
 #include "AdviseWatcher.h"
 
-#include "dde/DdeName.h"
+#include "common/DdeName.h"
 
 #include <cstdio>
 

@@ -2,6 +2,7 @@
 // watches one. Exit codes: 0 done, 1 refused by the server, 2 wrong usage,
 // 3 the service is not running, 4 no session bus, 5 other bus error.
 #include "AdviseWatcher.h"
+#include "platform/DdeBusConnection.h"
 #include "platform/DdeInstance.h"
 #include "platform/DdeTopicPair.h"
 #include "resources/DdeTexts.h"
@@ -50,16 +51,16 @@ int Failure(const QDBusError& error)
 {
     if (error.type() == QDBusError::ServiceUnknown
         || error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
-        Print(stderr, DdeTexts::ToolNoService);
+        Print(stderr, texts::dde::ToolNoService);
         return ExitNoService;
     }
     const QByteArray message = error.message().toUtf8() + '\n';
-    if (error.name() == QLatin1String(DdeBus::ErrorRefused)) {
-        Print(stderr, DdeTexts::ToolRefused);
+    if (error.name() == QLatin1String(dde_bus::ErrorRefused)) {
+        Print(stderr, texts::dde::ToolRefused);
         Print(stderr, std::string_view(message.constData(), static_cast<size_t>(message.size())));
         return ExitRefused;
     }
-    Print(stderr, DdeTexts::ToolFailed);
+    Print(stderr, texts::dde::ToolFailed);
     Print(stderr, std::string_view(message.constData(), static_cast<size_t>(message.size())));
     return ExitBusError;
 }
@@ -67,7 +68,7 @@ int Failure(const QDBusError& error)
 QDBusMessage Call(const QDBusConnection& bus, const QString& method, const QVariantList& args)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(BusName,
-        QString::fromLatin1(DdeBus::ObjectPath), QString::fromLatin1(DdeBus::Interface), method);
+        QString::fromLatin1(dde_bus::ObjectPath), QString::fromLatin1(dde_bus::Interface), method);
     call.setArguments(args);
     return bus.call(call, QDBus::Block, 10000);
 }
@@ -105,13 +106,13 @@ int Watch(QCoreApplication& app, QDBusConnection bus, const QString& topic, cons
 {
     AdviseWatcher watcher(topic, item);
     // Connect first, so that the advise sent at once on StartAdvise is seen.
-    bus.connect(BusName, QString::fromLatin1(DdeBus::ObjectPath),
-        QString::fromLatin1(DdeBus::Interface), QStringLiteral("Advise"), &watcher,
+    bus.connect(BusName, QString::fromLatin1(dde_bus::ObjectPath),
+        QString::fromLatin1(dde_bus::Interface), QStringLiteral("Advise"), &watcher,
         SLOT(OnAdvise(QString, QString, QString)));
     QDBusServiceWatcher gone(BusName, bus, QDBusServiceWatcher::WatchForUnregistration);
     int result = ExitOk;
     QObject::connect(&gone, &QDBusServiceWatcher::serviceUnregistered, &app, [&] {
-        Print(stderr, DdeTexts::ToolLost);
+        Print(stderr, texts::dde::ToolLost);
         result = ExitNoService;
         app.quit();
     });
@@ -121,7 +122,7 @@ int Watch(QCoreApplication& app, QDBusConnection bus, const QString& topic, cons
         QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), &watcher,
         SLOT(OnDisconnected()));
     QObject::connect(&watcher, &AdviseWatcher::busLost, &app, [&] {
-        Print(stderr, DdeTexts::ToolNoBus);
+        Print(stderr, texts::dde::ToolNoBus);
         result = ExitNoBus;
         app.quit();
     });
@@ -138,7 +139,7 @@ int Watch(QCoreApplication& app, QDBusConnection bus, const QString& topic, cons
     if (!reply.isValid())
         return Failure(reply.error());
     if (!reply.value()) {
-        Print(stderr, DdeTexts::ToolRefused);
+        Print(stderr, texts::dde::ToolRefused);
         const QByteArray what = (topic + QLatin1Char(' ') + item).toUtf8() + '\n';
         Print(stderr, std::string_view(what.constData(), static_cast<size_t>(what.size())));
         return ExitRefused;
@@ -158,16 +159,16 @@ int main(int argc, char** argv)
         || ((command == QLatin1String("get") || command == QLatin1String("watch"))
             && args.size() == 3);
     if (!known) {
-        Print(stderr, DdeTexts::ToolUsage);
+        Print(stderr, texts::dde::ToolUsage);
         return ExitUsage;
     }
-    if (!DdeInstance::SessionBusReachable()) {
-        Print(stderr, DdeTexts::ToolNoBus);
+    if (!DdeBusConnection::sessionBusReachable()) {
+        Print(stderr, texts::dde::ToolNoBus);
         return ExitNoBus;
     }
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        Print(stderr, DdeTexts::ToolNoBus);
+        Print(stderr, texts::dde::ToolNoBus);
         return ExitNoBus;
     }
     RegisterDdeTopicPair();

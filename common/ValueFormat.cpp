@@ -1,4 +1,4 @@
-#include "display/ValueFormat.h"
+#include "common/ValueFormat.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "dde/DdeName.h"
+#include "common/DdeName.h"
 
 #include <cstdint>
 
