@@ -3,12 +3,12 @@
 // beside Qt Charts drawing the same decimated points and gnuplot drawing the
 // report. Prints figures; run offscreen:
 //   QT_QPA_PLATFORM=offscreen build/bench/qm482_chart_bench [records] [folder]
+#include "chart/ChartDecimation.h"
+#include "chart/ChartRecording.h"
+#include "chart/ChartWindow.h"
+#include "chart/FileFollower.h"
 #include "recording/BinaryRecord.h"
-#include "recording/ChartDecimation.h"
-#include "recording/ChartRecording.h"
-#include "recording/FileFollower.h"
 #include "recording/ReportFormat.h"
-#include "tools/chart/ChartWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "recording/ChartDecimation.h"
+#include "chart/ChartDecimation.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recording/ChartRecording.h"
+#include "chart/ChartRecording.h"
 
 #include <cstdint>
 #include <string>
@@ -17,7 +17,7 @@ public:
     Result Poll();
 
 private:
-    bool readFrom(int fd, std::uint64_t offset);
+    bool ReadFrom(int fd, std::uint64_t offset);
 
     std::string path_;
     ChartRecording& recording_;

@@ -1,6 +1,6 @@
 // qm482-chart: the recordings of QM482 (binary file or text report) as
 // charts on a time axis, following the file while it grows.
-#include "tools/chart/ChartWindow.h"
+#include "chart/ChartWindow.h"
 
 #include <QApplication>
 

@@ -1,9 +1,10 @@
-#include "tools/chart/ChartWindow.h"
+#include "chart/ChartWindow.h"
 
+#include "chart/ChartDecimation.h"
 #include "common/ValueFormat.h"
 #include "platform/Choosers.h"
 #include "platform/MessageBox.h"
-#include "recording/ChartDecimation.h"
+#include "resources/ChartTexts.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -29,16 +30,6 @@ constexpr double kWeek = 7 * kDay;
 // inotify answers at once; the poll covers filesystems where it does not.
 constexpr int kPollMs = 2000;
 
-struct QuantityText {
-    const char* title;
-    const char* unit;
-};
-constexpr QuantityText kQuantities[ChartSeries::kQuantities] = {
-    { "Temperatura", "°C" },
-    { "Wilgotność", "%" },
-    { "Ciśnienie", "hPa" },
-};
-
 const QColor kSeriesColours[] = { QColor(0x1f, 0x5f, 0xbf), QColor(0xc0, 0x39, 0x2b),
     QColor(0x27, 0x8e, 0x3c), QColor(0x8e, 0x44, 0xad), QColor(0xd3, 0x84, 0x00) };
 
@@ -49,6 +40,11 @@ QString timeText(std::int64_t wallSeconds)
         "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour, t.minute, t.second);
 }
 
+QString text(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
 QString valueText(double value)
 {
     return QString::fromStdString(FormatFixed(value, 1));
@@ -56,7 +52,7 @@ QString valueText(double value)
 
 QString serialText(int serial)
 {
-    return serial > 0 ? QStringLiteral("QM-482 nr %1").arg(serial) : QStringLiteral("bez numeru");
+    return serial > 0 ? text(texts::chart::kSerial).arg(serial) : text(texts::chart::kNoSerial);
 }
 
 } // namespace
@@ -90,13 +86,13 @@ ChartWindow::ChartWindow(QWidget* parent)
         x->setTickLabels(q == ChartSeries::kQuantities - 1);
         QCPAxis* y = rect->axis(QCPAxis::atLeft);
         y->setLabel(QStringLiteral("%1 [%2]").arg(
-            QString::fromUtf8(kQuantities[q].title), QString::fromUtf8(kQuantities[q].unit)));
+            text(texts::chart::kQuantityTitles[q]), text(texts::chart::kQuantityUnits[q])));
         y->setNumberFormat(QStringLiteral("f"));
         y->setNumberPrecision(1);
         connect(x, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
-            &ChartWindow::onRangeChanged);
+            &ChartWindow::OnRangeChanged);
     }
-    rects_.back()->axis(QCPAxis::atBottom)->setLabel(QStringLiteral("Czas lokalny"));
+    rects_.back()->axis(QCPAxis::atBottom)->setLabel(text(texts::chart::kTimeAxis));
     // Clearing the layout took the default legend with its axis rect.
     plot_->legend = new QCPLegend;
     rects_[0]->insetLayout()->addElement(plot_->legend, Qt::AlignTop | Qt::AlignRight);
@@ -105,50 +101,48 @@ ChartWindow::ChartWindow(QWidget* parent)
     plot_->legend->setVisible(false);
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     connect(plot_, &QCustomPlot::mouseMove, this, [this](QMouseEvent* e) {
-        showCursor(rects_[0]->axis(QCPAxis::atBottom)->pixelToCoord(e->position().x()));
+        ShowCursor(rects_[0]->axis(QCPAxis::atBottom)->pixelToCoord(e->position().x()));
     });
     setCentralWidget(plot_);
 
     statusBar()->addWidget(records_);
     statusBar()->addWidget(cursor_, 1);
-    auto* statsBar = new QToolBar(QStringLiteral("Zakres"), this);
+    auto* statsBar = new QToolBar(text(texts::chart::kStatsBar), this);
     statsBar->setMovable(false);
     stats_->setTextFormat(Qt::PlainText);
     statsBar->addWidget(stats_);
     addToolBar(Qt::BottomToolBarArea, statsBar);
 
-    buildMenus();
-    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &ChartWindow::poll);
-    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &ChartWindow::poll);
-    connect(&pollTimer_, &QTimer::timeout, this, &ChartWindow::poll);
-    updateStatus();
+    BuildMenus();
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &ChartWindow::Poll);
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &ChartWindow::Poll);
+    connect(&pollTimer_, &QTimer::timeout, this, &ChartWindow::Poll);
+    UpdateStatus();
 }
 
 ChartWindow::~ChartWindow() = default;
 
-void ChartWindow::buildMenus()
+void ChartWindow::BuildMenus()
 {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&Plik"));
+    QMenu* file = menuBar()->addMenu(text(texts::chart::kFileMenu));
     file->addAction(
-        QStringLiteral("&Otwórz..."), QKeySequence::Open, this, &ChartWindow::chooseAndOpen);
-    file->addAction(
-        QStringLiteral("Eksportuj &wykres..."), this, [this] { chooseAndExport(false); });
-    file->addAction(QStringLiteral("Eksportuj widoczny zakres do &CSV..."), this,
-        [this] { chooseAndExport(true); });
+        text(texts::chart::kOpen), QKeySequence::Open, this, &ChartWindow::ChooseAndOpen);
+    file->addAction(text(texts::chart::kExportChart), this, [this] { ChooseAndExport(false); });
+    file->addAction(text(texts::chart::kExportCsv), this, [this] { ChooseAndExport(true); });
     file->addSeparator();
-    file->addAction(QStringLiteral("&Zakończ"), QKeySequence::Quit, this, &QWidget::close);
+    file->addAction(text(texts::chart::kQuit), QKeySequence::Quit, this, &QWidget::close);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&Widok"));
-    QToolBar* bar = addToolBar(QStringLiteral("Widok"));
+    QMenu* view = menuBar()->addMenu(text(texts::chart::kViewMenu));
+    QToolBar* bar = addToolBar(text(texts::chart::kViewBar));
     bar->setMovable(false);
-    const auto span = [&](const QString& text, double seconds) {
-        QAction* a = view->addAction(text, this, [this, seconds] { ShowLast(seconds); });
+    const auto span = [&](const QString& label, double seconds) {
+        QAction* a = view->addAction(label, this, [this, seconds] { ShowLast(seconds); });
         bar->addAction(a);
     };
-    span(QStringLiteral("Ostatnia godzina"), kHour);
-    span(QStringLiteral("Ostatni dzień"), kDay);
-    span(QStringLiteral("Ostatni tydzień"), kWeek);
-    QAction* all = view->addAction(QStringLiteral("Całość"), this, &ChartWindow::ShowAll);
+    span(text(texts::chart::kLastHour), kHour);
+    span(text(texts::chart::kLastDay), kDay);
+    span(text(texts::chart::kLastWeek), kWeek);
+    QAction* all = view->addAction(text(texts::chart::kWhole), this, &ChartWindow::ShowAll);
     bar->addAction(all);
 }
 
@@ -158,7 +152,7 @@ bool ChartWindow::Open(const QString& path)
     auto recording = std::make_unique<ChartRecording>(ChartRecording::KindOf(full.toStdString()));
     auto follower = std::make_unique<FileFollower>(full.toStdString(), *recording);
     if (follower->Poll() == FileFollower::Result::Failed) {
-        ShowMessage(this, QStringLiteral("Nie można otworzyć pliku %1").arg(full));
+        ShowMessage(this, text(texts::chart::kCannotOpen).arg(full));
         return false;
     }
     if (!watcher_.files().isEmpty())
@@ -175,13 +169,13 @@ bool ChartWindow::Open(const QString& path)
     watcher_.addPath(QFileInfo(path_).absolutePath());
     pollTimer_.start(kPollMs);
     setWindowTitle(QStringLiteral("%1 – qm482-chart").arg(QFileInfo(path_).fileName()));
-    rebuildGraphs();
+    RebuildGraphs();
     ShowAll();
-    updateStatus();
+    UpdateStatus();
     return true;
 }
 
-void ChartWindow::poll()
+void ChartWindow::Poll()
 {
     if (!follower_)
         return;
@@ -192,17 +186,17 @@ void ChartWindow::poll()
         return;
     for (auto& [serial, series] : recording_->series())
         series.SortIfNeeded();
-    rebuildGraphs();
+    RebuildGraphs();
     if (result == FileFollower::Result::Restarted)
         ShowAll();
     else if (followEnd_)
         ShowLast(rects_[0]->axis(QCPAxis::atBottom)->range().size());
     else
-        redraw();
-    updateStatus();
+        Redraw();
+    UpdateStatus();
 }
 
-void ChartWindow::rebuildGraphs()
+void ChartWindow::RebuildGraphs()
 {
     const std::size_t wanted = recording_ ? recording_->series().size() : 0;
     if (static_cast<std::size_t>(plot_->graphCount()) == wanted * ChartSeries::kQuantities)
@@ -239,13 +233,13 @@ void ChartWindow::ShowLast(double seconds)
     // A little room after the newest record, so it is not on the frame.
     const double end = last + std::max(1.0, seconds / 100);
     rects_[0]->axis(QCPAxis::atBottom)->setRange(end - seconds, end);
-    redraw();
+    Redraw();
 }
 
 void ChartWindow::ShowAll()
 {
     if (!recording_ || recording_->records() == 0) {
-        redraw();
+        Redraw();
         return;
     }
     double first = std::numeric_limits<double>::infinity();
@@ -259,7 +253,7 @@ void ChartWindow::ShowAll()
     ShowLast(std::max(60.0, last - first));
 }
 
-void ChartWindow::onRangeChanged(const QCPRange& range)
+void ChartWindow::OnRangeChanged(const QCPRange& range)
 {
     if (inRedraw_)
         return;
@@ -269,10 +263,10 @@ void ChartWindow::onRangeChanged(const QCPRange& range)
             if (series.size() != 0)
                 last = std::max(last, static_cast<double>(series.times().back()));
     followEnd_ = range.upper >= last;
-    redraw();
+    Redraw();
 }
 
-void ChartWindow::redraw()
+void ChartWindow::Redraw()
 {
     inRedraw_ = true;
     const QCPRange range = rects_[0]->axis(QCPAxis::atBottom)->range();
@@ -315,11 +309,11 @@ void ChartWindow::redraw()
         }
     }
     inRedraw_ = false;
-    updateStatus();
+    UpdateStatus();
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void ChartWindow::showCursor(double time)
+void ChartWindow::ShowCursor(double time)
 {
     if (!recording_ || recording_->records() == 0)
         return;
@@ -333,29 +327,28 @@ void ChartWindow::showCursor(double time)
                 && time - static_cast<double>(*(it - 1)) < static_cast<double>(*it) - time))
             --it;
         const auto i = static_cast<std::size_t>(it - times.begin());
-        QString text = timeText(times[i]);
+        QString line = timeText(times[i]);
         if (recording_->series().size() > 1)
-            text = serialText(serial) + QStringLiteral(": ") + text;
+            line = serialText(serial) + QStringLiteral(": ") + line;
         for (int q = 0; q < ChartSeries::kQuantities; ++q) {
             const float v = series.values(q)[i];
-            text += QStringLiteral("  ") + (std::isnan(v) ? QStringLiteral("???") : valueText(v))
-                + QStringLiteral(" ") + QString::fromUtf8(kQuantities[q].unit);
+            line += QStringLiteral("  ") + (std::isnan(v) ? QStringLiteral("???") : valueText(v))
+                + QStringLiteral(" ") + text(texts::chart::kQuantityUnits[q]);
         }
-        parts << text;
+        parts << line;
     }
     cursor_->setText(parts.join(QStringLiteral("   |   ")));
 }
 
-void ChartWindow::updateStatus()
+void ChartWindow::UpdateStatus()
 {
     if (!recording_) {
-        records_->setText(QStringLiteral("Otwórz plik pomiarów lub raport (albo upuść go tutaj)"));
+        records_->setText(text(texts::chart::kNothingOpen));
         stats_->clear();
         return;
     }
-    records_->setText(QStringLiteral("Rekordy: %1   Uszkodzone: %2")
-                          .arg(recording_->records())
-                          .arg(recording_->damaged()));
+    records_->setText(
+        text(texts::chart::kRecords).arg(recording_->records()).arg(recording_->damaged()));
     const QCPRange range = rects_[0]->axis(QCPAxis::atBottom)->range();
     QStringList lines;
     for (int q = 0; q < ChartSeries::kQuantities; ++q) {
@@ -377,12 +370,12 @@ void ChartWindow::updateStatus()
             all.count += s.count;
             sum += s.mean * static_cast<double>(s.count);
         }
-        const QString unit = QString::fromUtf8(kQuantities[q].unit);
-        QString line = QString::fromUtf8(kQuantities[q].title) + QStringLiteral(": ");
+        const QString unit = text(texts::chart::kQuantityUnits[q]);
+        QString line = text(texts::chart::kQuantityTitles[q]) + QStringLiteral(": ");
         if (all.count == 0) {
-            line += QStringLiteral("brak wartości w widocznym zakresie");
+            line += text(texts::chart::kNoValues);
         } else {
-            line += QStringLiteral("min %1 %2 (%3), maks. %4 %2 (%5), średnia %6 %2")
+            line += text(texts::chart::kRangeFigures)
                         .arg(valueText(all.minimum), unit, timeText(all.minimumTime),
                             valueText(all.maximum), timeText(all.maximumTime),
                             QString::fromStdString(
@@ -393,12 +386,12 @@ void ChartWindow::updateStatus()
     stats_->setText(lines.join(QLatin1Char('\n')));
 }
 
-void ChartWindow::chooseAndOpen()
+void ChartWindow::ChooseAndOpen()
 {
     FileChoice choice;
-    choice.title = "Otwórz rejestrację";
-    choice.filters = { { "Pliki pomiarów (*.qmg)", "*.qmg" },
-        { "Raporty (*.txt *.csv)", "*.txt *.csv" }, { "Wszystkie pliki (*)", "*" } };
+    choice.title = texts::chart::kOpenTitle;
+    choice.filters = { { texts::chart::kMeasurementFiles, "*.qmg" },
+        { texts::chart::kReports, "*.txt *.csv" }, { texts::chart::kAllFiles, "*" } };
     if (!path_.isEmpty())
         choice.folder = QFileInfo(path_).absolutePath().toStdString();
     std::string chosen;
@@ -406,16 +399,17 @@ void ChartWindow::chooseAndOpen()
         Open(QString::fromStdString(chosen));
 }
 
-void ChartWindow::chooseAndExport(bool csv)
+void ChartWindow::ChooseAndExport(bool csv)
 {
     FileChoice choice;
     if (csv) {
-        choice.title = "Eksportuj widoczny zakres";
-        choice.filters = { { "Lista CSV (*.csv)", "*.csv" } };
+        choice.title = texts::chart::kExportRangeTitle;
+        choice.filters = { { texts::chart::kCsvFiles, "*.csv" } };
         choice.defaultExtension = "csv";
     } else {
-        choice.title = "Eksportuj wykres";
-        choice.filters = { { "Obraz PNG (*.png)", "*.png" }, { "Rysunek SVG (*.svg)", "*.svg" } };
+        choice.title = texts::chart::kExportChartTitle;
+        choice.filters
+            = { { texts::chart::kPngFiles, "*.png" }, { texts::chart::kSvgFiles, "*.svg" } };
         choice.defaultExtension = "png";
     }
     if (!path_.isEmpty())
@@ -425,7 +419,7 @@ void ChartWindow::chooseAndExport(bool csv)
         return;
     const QString target = QString::fromStdString(chosen);
     if (!(csv ? ExportCsv(target) : ExportImage(target)))
-        ShowMessage(this, QStringLiteral("Nie można zapisać pliku %1").arg(target));
+        ShowMessage(this, text(texts::chart::kCannotSave).arg(target));
 }
 
 bool ChartWindow::ExportImage(const QString& path)
@@ -453,7 +447,7 @@ bool ChartWindow::ExportCsv(const QString& path) const
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     const QCPRange range = rects_[0]->axis(QCPAxis::atBottom)->range();
-    std::string out = "Data i Godzina,Numer seryjny,Temperatura °C,Wilgotność %,Ciśnienie hPa\r\n";
+    std::string out = texts::chart::kCsvHeader;
     for (const auto& [serial, series] : recording_->series()) {
         const auto& times = series.times();
         for (std::size_t i = 0; i < times.size(); ++i) {

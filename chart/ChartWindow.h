@@ -1,7 +1,7 @@
 #pragma once
 
-#include "recording/ChartRecording.h"
-#include "recording/FileFollower.h"
+#include "chart/ChartRecording.h"
+#include "chart/FileFollower.h"
 
 #include <QFileSystemWatcher>
 #include <QLabel>
@@ -40,15 +40,15 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void buildMenus();
-    void chooseAndOpen();
-    void chooseAndExport(bool csv);
-    void poll();
-    void rebuildGraphs();
-    void redraw();
-    void onRangeChanged(const QCPRange& range);
-    void showCursor(double time);
-    void updateStatus();
+    void BuildMenus();
+    void ChooseAndOpen();
+    void ChooseAndExport(bool csv);
+    void Poll();
+    void RebuildGraphs();
+    void Redraw();
+    void OnRangeChanged(const QCPRange& range);
+    void ShowCursor(double time);
+    void UpdateStatus();
 
     QCustomPlot* plot_;
     std::array<QCPAxisRect*, ChartSeries::kQuantities> rects_ {};

@@ -1,6 +1,6 @@
 // The chart viewer's window on real files: what it shows, following the
 // file as it grows, the exports.
-#include "tools/chart/ChartWindow.h"
+#include "chart/ChartWindow.h"
 #include "recording/BinaryRecord.h"
 #include "support/EventLoop.h"
 #include "support/TempDir.h"

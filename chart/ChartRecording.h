@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recording/ChartSeries.h"
+#include "chart/ChartSeries.h"
 #include "recording/ReportParser.h"
 
 #include <cstdint>
@@ -35,9 +35,9 @@ public:
     std::uint64_t fed() const { return fed_; }
 
 private:
-    void add(const LocalTime& time, const Readings& readings);
-    void feedBinary();
-    void feedReport();
+    void Add(const LocalTime& time, const Readings& readings);
+    void FeedBinary();
+    void FeedReport();
 
     Kind kind_;
     std::map<int, ChartSeries> series_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recording/ChartDecimation.h"
+#include "chart/ChartDecimation.h"
 #include "recording/Readings.h"
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "recording/FileFollower.h"
+#include "chart/FileFollower.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -33,7 +33,7 @@ FileFollower::Result FileFollower::Poll()
     inode_ = st.st_ino;
     known_ = true;
     if (size > recording_.fed()) {
-        if (!readFrom(fd, recording_.fed())) {
+        if (!ReadFrom(fd, recording_.fed())) {
             ::close(fd);
             return Result::Failed;
         }
@@ -44,7 +44,7 @@ FileFollower::Result FileFollower::Poll()
     return result;
 }
 
-bool FileFollower::readFrom(int fd, std::uint64_t offset)
+bool FileFollower::ReadFrom(int fd, std::uint64_t offset)
 {
     // Large pieces keep a file of hundreds of megabytes quick to open.
     constexpr std::size_t kChunk = std::size_t { 8 } << 20;

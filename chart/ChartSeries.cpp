@@ -1,4 +1,4 @@
-#include "recording/ChartSeries.h"
+#include "chart/ChartSeries.h"
 
 #include <algorithm>
 #include <cmath>

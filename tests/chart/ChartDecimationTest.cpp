@@ -1,6 +1,6 @@
 // What the chart draws: min/max per pixel column, breaks, range figures.
-#include "recording/ChartDecimation.h"
-#include "recording/ChartSeries.h"
+#include "chart/ChartDecimation.h"
+#include "chart/ChartSeries.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "recording/ChartRecording.h"
+#include "chart/ChartRecording.h"
 
 #include "recording/QmgReader.h"
 
@@ -26,9 +26,9 @@ void ChartRecording::Feed(std::string_view bytes)
     pending_.append(bytes);
     fed_ += bytes.size();
     if (kind_ == Kind::Binary)
-        feedBinary();
+        FeedBinary();
     else
-        feedReport();
+        FeedReport();
 }
 
 void ChartRecording::Reset()
@@ -48,19 +48,19 @@ std::size_t ChartRecording::damaged() const
     return kind_ == Kind::Binary ? damage_ : parser_.badRows();
 }
 
-void ChartRecording::add(const LocalTime& time, const Readings& readings)
+void ChartRecording::Add(const LocalTime& time, const Readings& readings)
 {
     series_[readings.serialNumber].Append(WallSeconds(time), readings);
     ++records_;
 }
 
-void ChartRecording::feedBinary()
+void ChartRecording::FeedBinary()
 {
     qmg::Reader reader(pending_, pendingOffset_);
     for (;;) {
         const qmg::Reader::Step step = reader.Next();
         if (step == qmg::Reader::Step::Record) {
-            add(reader.record().time, reader.record().readings());
+            Add(reader.record().time, reader.record().readings());
         } else if (step == qmg::Reader::Step::Damage) {
             // A stretch cut by the end of one piece goes on in the next.
             if (reader.damage().offset != lastDamageEnd_ || damage_ == 0)
@@ -75,7 +75,7 @@ void ChartRecording::feedBinary()
     pendingOffset_ = reader.position();
 }
 
-void ChartRecording::feedReport()
+void ChartRecording::FeedReport()
 {
     struct Sink : report::Parser::Sink {
         ChartRecording* self;
@@ -83,7 +83,7 @@ void ChartRecording::feedReport()
             : self(s)
         {
         }
-        void Row(const report::ParsedRow& row) override { self->add(row.time, row.readings); }
+        void Row(const report::ParsedRow& row) override { self->Add(row.time, row.readings); }
     } sink(this);
     const std::size_t taken = parser_.Feed(pending_, sink);
     pending_.erase(0, taken);
