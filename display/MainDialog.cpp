@@ -12,7 +12,6 @@
 #include "extras/AuxiliaryWindows.h"
 #include "mqtt/MqttPublisher.h"
 #include "platform/DialogBuilder.h"
-#include "platform/MessageBox.h"
 #include "platform/TerminationSignals.h"
 #include "platform/WindowTimers.h"
 #include "recording/RecordingControl.h"
@@ -21,11 +20,9 @@
 #include "resources/MainWindowTexts.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStyle>
-#include <QTimer>
 
 namespace {
 
