@@ -5,6 +5,7 @@
 // and worst over the frames (the first few, which bring the link up, left
 // out). Usage: qm482_panel_latency_bench [frames] [gap-ms]
 #include "device/FrameEncoder.h"
+#include "device/PortControl.h"
 #include "display/MainDialog.h"
 #include "display/ValuePanel.h"
 
@@ -82,8 +83,8 @@ int main(int argc, char** argv)
     {
         MainDialog dialog;
         dialog.showPromotionAtStart = 0;
-        dialog.portNumber = 7;
-        dialog.SetPortEnumerator([](unsigned& n, std::string& t) {
+        dialog.portControl().portNumber = 7;
+        dialog.portControl().SetPortEnumerator([](unsigned& n, std::string& t) {
             n = 0;
             t.clear();
             return true;

@@ -8,6 +8,7 @@
 #include "recording/RecordingControl.h"
 #include "recording/RecordingFile.h"
 #include "recording/ReportFormat.h"
+#include "resources/CommandIds.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,16 +27,16 @@ namespace {
 
 class BenchWindow : public RecordingHost {
 public:
-    Readings CurrentReadings() const override
+    Readings currentReadings() const override
     {
         return { 1234, { 21.5, true }, { 45.2, true }, { 1013.2, true } };
     }
     void UpdateStatusLine() override { }
     void EnableRecordingCommand() override { }
-    WindowTimers& Timers() override { return timers; }
-    QWidget* Window() override { return nullptr; }
+    WindowTimers& timers() override { return windowTimers; }
+    QWidget* window() override { return nullptr; }
 
-    WindowTimers timers { [](unsigned) {} };
+    WindowTimers windowTimers { [](unsigned) {} };
 };
 
 double at(const std::vector<double>& sorted, double q)
@@ -85,8 +86,8 @@ int main(int argc, char** argv)
         std::vector<double> ms;
         for (int i = 0; i < rows; ++i) {
             now.second = i % 60;
-            const std::string row = report::Row(settings, now, window.CurrentReadings(), columns);
-            const std::string record = qmg::Record(now, window.CurrentReadings());
+            const std::string row = report::Row(settings, now, window.currentReadings(), columns);
+            const std::string record = qmg::Record(now, window.currentReadings());
             QElapsedTimer t;
             t.start();
             int error = 0;
@@ -114,8 +115,8 @@ int main(int argc, char** argv)
             QElapsedTimer t;
             t.start();
             int error = 0;
-            slow(*report, report::Row(settings, now, window.CurrentReadings(), columns), error);
-            slow(*binary, qmg::Record(now, window.CurrentReadings()), error);
+            slow(*report, report::Row(settings, now, window.currentReadings(), columns), error);
+            slow(*binary, qmg::Record(now, window.currentReadings()), error);
             ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
         }
         printSpread("tick on the window's thread: stall", ms);
@@ -147,8 +148,7 @@ int main(int argc, char** argv)
         for (int i = 0; i < kTicks; ++i) {
             QElapsedTimer t;
             t.start();
-            control.OnTimer(
-                i == 0 ? RecordingState::TIMER_RECORD_START : RecordingState::TIMER_RECORD);
+            control.OnTimer(i == 0 ? ids::TIMER_RECORD_START : ids::TIMER_RECORD);
             ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
         }
         const bool done = control.WaitForWrites(std::chrono::milliseconds(kTicks * 4 * slowMs));

@@ -1,5 +1,7 @@
 #include "device/DeviceLink.h"
 
+#include "resources/CommandIds.h"
+
 void DeviceLink::OnByteReceived(std::uint8_t byte)
 {
     ++lineLength_;
@@ -16,7 +18,7 @@ void DeviceLink::OnByteReceived(std::uint8_t byte)
     if (good) {
         if (watchdogTimerId_ != 0)
             timer_.Kill(watchdogTimerId_);
-        watchdogTimerId_ = timer_.Arm(TIMER_LINK_WATCHDOG, kWatchdogMs);
+        watchdogTimerId_ = timer_.Arm(ids::TIMER_LINK_WATCHDOG, kWatchdogMs);
     }
     lineLength_ = 0;
     UpdateLinkState(good);

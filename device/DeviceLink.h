@@ -21,7 +21,6 @@ public:
 // link state from good and bad frames and from the watchdog.
 class DeviceLink {
 public:
-    static constexpr unsigned TIMER_LINK_WATCHDOG = 1035;
     static constexpr unsigned kWatchdogMs = 5000;
     static constexpr int kLineBufferSize = 1000;
     static constexpr std::uint8_t kCarriageReturn = 0x0D;

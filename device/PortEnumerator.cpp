@@ -106,9 +106,9 @@ std::string PortEnumerator::Describe(
 {
     std::string d = name;
     if (!model.empty())
-        d.append(DeviceTexts::kSeparator).append(model);
+        d.append(texts::device::kSeparator).append(model);
     if (::access(path.c_str(), R_OK | W_OK) != 0)
-        d.append(DeviceTexts::kSeparator).append(DeviceTexts::kNoAccess);
+        d.append(texts::device::kSeparator).append(texts::device::kNoAccess);
     return d;
 }
 

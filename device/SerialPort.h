@@ -52,7 +52,7 @@ public:
     bool StartMonitoring();
 
     // True while the monitor thread runs (it ends on stop or device loss).
-    bool Monitoring() const { return running_.load(); }
+    bool monitoring() const { return running_.load(); }
     int portNumber() const { return portNumber_; }
     const std::string& devicePath() const { return devicePath_; }
 

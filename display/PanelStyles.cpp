@@ -3,6 +3,7 @@
 #include "display/ColoursDialog.h"
 #include "display/FontsDialog.h"
 #include "display/ValuePanel.h"
+#include "resources/CommandIds.h"
 
 PanelStyles::PanelStyles(
     QWidget* owner, ValuePanel& temperature, ValuePanel& humidity, ValuePanel& pressure)
@@ -16,10 +17,10 @@ PanelStyles::PanelStyles(
 bool PanelStyles::OnCommand(int id)
 {
     switch (id) {
-    case ID_COLOURS:
+    case ids::ID_COLOURS:
         RunColoursDialog();
         return true;
-    case ID_FONTS:
+    case ids::ID_FONTS:
         RunFontsDialog();
         return true;
     default:

@@ -8,9 +8,6 @@ class ValuePanel;
 // back what was there when it opened unless the dialog ends with OK.
 class PanelStyles {
 public:
-    static constexpr int ID_COLOURS = 32780;
-    static constexpr int ID_FONTS = 32781;
-
     // The dialogs open modally over `owner`.
     PanelStyles(
         QWidget* owner, ValuePanel& temperature, ValuePanel& humidity, ValuePanel& pressure);

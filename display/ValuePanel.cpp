@@ -1,9 +1,12 @@
 #include "display/ValuePanel.h"
 
 #include "common/ValueFormat.h"
+#include "display/PanelValues.h"
 #include "platform/Choosers.h"
 #include "platform/FontMapping.h"
 #include "platform/WindowTimers.h"
+#include "resources/CommandIds.h"
+#include "resources/MainWindowTexts.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -30,7 +33,7 @@ void ValuePanel::RepaintNow()
 // the caption as the name, the text shown as the description.
 void ValuePanel::UpdateAccessibleText()
 {
-    QString shown = QString::fromUtf8(kNoValueShown);
+    QString shown = QString::fromUtf8(texts::main::kNoValueShown);
     if (!noValue_) {
         const ValueText v
             = FormatPanelValue(ComputeDisplayValue(rawValue_, sourceUnit_, displayUnit_),
@@ -80,7 +83,7 @@ void ValuePanel::SetBlinking(bool on)
 {
     if (on) {
         if (blinkTimerId_ == 0)
-            blinkTimerId_ = timers_->SetTimer(TIMER_BLINK, kBlinkMs);
+            blinkTimerId_ = timers_->SetTimer(ids::TIMER_BLINK, kBlinkMs);
         return;
     }
     timers_->KillTimer(blinkTimerId_);
@@ -91,9 +94,30 @@ void ValuePanel::SetBlinking(bool on)
     }
 }
 
+void ValuePanel::Show(const PanelValue& shown)
+{
+    if (shown.value) {
+        SetBlinking(shown.blinking);
+        SetValue(*shown.value);
+    } else {
+        SetNoValue();
+        SetBlinking(shown.blinking);
+    }
+}
+
+PanelReading ValuePanel::reading() const
+{
+    PanelReading r;
+    r.rawValue = rawValue_;
+    r.noValue = noValue_;
+    r.blinking = blinking();
+    r.displayUnit = displayUnit_;
+    return r;
+}
+
 void ValuePanel::OnTimer(unsigned id)
 {
-    if (id != TIMER_BLINK)
+    if (id != ids::TIMER_BLINK)
         return;
     blinkPhase_ = !blinkPhase_;
     RepaintNow();
@@ -197,5 +221,4 @@ void ValuePanel::paintEvent(QPaintEvent*)
     }
     QPainter screen(this);
     screen.drawPixmap(0, 0, memory);
-    ++paintCount_;
 }

@@ -1,21 +1,21 @@
 #pragma once
 
 #include "common/FontDescription.h"
+#include "dde/PanelSource.h"
+#include "settings/SettingsTable.h"
 
 #include <QFont>
 #include <QWidget>
 
+struct PanelValue;
 class WindowTimers;
 
 // One measured quantity in large type under a caption band; "???" while
 // there is no valid value, the value blinking while it is in error.
-class ValuePanel : public QWidget {
+class ValuePanel : public QWidget, public PanelSource {
     Q_OBJECT
 public:
-    static constexpr unsigned TIMER_BLINK = 1052;
     static constexpr unsigned kBlinkMs = 500;
-    // Told to assistive technology while the panel shows "???".
-    static constexpr const char* kNoValueShown = "brak pomiaru";
 
     explicit ValuePanel(QWidget* parent = nullptr);
     ~ValuePanel() override;
@@ -24,6 +24,8 @@ public:
     void SetNoValue();
     void SetQuantity(int sourceUnit, int displayUnit, bool showUnit);
     void SetBlinking(bool on);
+    // A value (or none) and its blinking, as a link update gives them.
+    void Show(const PanelValue& shown);
     void ApplyFont(const FontDescription& description);
     void ChooseValueFont();
     void ChooseBackgroundColour();
@@ -52,7 +54,8 @@ public:
     void SetValueFontDescription(const FontDescription& d) { valueFontDescription_ = d; }
     const QFont& valueFont() const { return valueFont_; }
     const QString& valueText() const { return valueText_; }
-    int paintCount() const { return paintCount_; }
+    // What the bus service, the publisher and the recording read.
+    PanelReading reading() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -69,8 +72,8 @@ private:
     QFont valueFont_;
     QFont captionFont_;
     FontDescription valueFontDescription_ = FontDescription::Make("Arial", 60);
-    unsigned textColour_ = 8404992;
-    unsigned backgroundColour_ = 16770250;
+    unsigned textColour_ = DefaultUnsigned(SettingId::TEXT_TEMP);
+    unsigned backgroundColour_ = DefaultUnsigned(SettingId::BACKGROUND_TEMP);
     bool showUnit_ = true;
     double displayedValue_ = 0;
     double rawValue_ = 0;
@@ -79,5 +82,4 @@ private:
     int displayUnit_ = 0;
 
     WindowTimers* timers_;
-    int paintCount_ = 0;
 };

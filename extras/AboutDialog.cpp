@@ -1,7 +1,7 @@
 #include "extras/AboutDialog.h"
 
-#include "extras/AuxiliaryTexts.h"
 #include "platform/DialogBuilder.h"
+#include "resources/AuxiliaryTexts.h"
 
 #include <QLabel>
 #include <QMouseEvent>

@@ -1,13 +1,16 @@
 #include "extras/AuxiliaryWindows.h"
 
 #include "extras/AboutDialog.h"
-#include "extras/AuxiliaryTexts.h"
 #include "extras/ExtraSettingsDialog.h"
 #include "extras/HelpWindow.h"
 #include "extras/PromoDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/WindowTimers.h"
+#include "resources/AuxiliaryTexts.h"
+#include "resources/CommandIds.h"
+#include "resources/DialogTemplates.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QScreen>
@@ -28,7 +31,8 @@ AuxiliaryWindows::AuxiliaryWindows(QWidget* window, WindowTimers& timers, int& s
     , launcher_(window, std::move(recorded))
 {
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), window);
-    QObject::connect(f1, &QShortcut::activated, window, [this] { OnCommand(ID_HELP_COMMAND); });
+    QObject::connect(
+        f1, &QShortcut::activated, window, [this] { OnCommand(ids::ID_HELP_COMMAND); });
 }
 
 AuxiliaryWindows::~AuxiliaryWindows()
@@ -36,30 +40,48 @@ AuxiliaryWindows::~AuxiliaryWindows()
     OnClose();
 }
 
+void AuxiliaryWindows::AddContextMenu()
+{
+    const std::string_view about = resources::String(resources::ids::kAboutString);
+    if (about.empty() || !window_->findChildren<QAction*>(QStringLiteral("about")).isEmpty())
+        return;
+    // No window-manager menu belongs to the program here: the about item
+    // goes into the window's context menu instead.
+    auto* separator = new QAction(window_);
+    separator->setSeparator(true);
+    auto* item
+        = new QAction(QString::fromUtf8(about.data(), static_cast<int>(about.size())), window_);
+    item->setObjectName(QStringLiteral("about"));
+    QObject::connect(item, &QAction::triggered, window_, [this] { OnCommand(ids::IDM_ABOUTBOX); });
+    window_->addAction(separator);
+    window_->addAction(item);
+    window_->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
 void AuxiliaryWindows::OnInitDialog()
 {
     if (showPromotionAtStart_ != 0)
-        timers_.SetTimer(TIMER_PROMOTION, 100);
+        timers_.SetTimer(ids::TIMER_PROMOTION, 100);
 }
 
 bool AuxiliaryWindows::OnCommand(int id)
 {
     switch (id) {
-    case ID_ABOUT:
-    case IDM_ABOUTBOX:
+    case ids::ID_ABOUT:
+    case ids::IDM_ABOUTBOX:
         RunAbout();
         return true;
-    case ID_PROMOTION:
+    case ids::ID_PROMOTION:
         RunPromotion();
         return true;
-    case ID_MORE_SETTINGS:
+    case ids::ID_MORE_SETTINGS:
         RunExtraSettings();
         return true;
-    case ID_RUN_PLOTAN:
+    case ids::ID_RUN_PLOTAN:
         launcher_.Run();
         return true;
-    case ID_HELP:
-    case ID_HELP_COMMAND:
+    case ids::ID_HELP:
+    case ids::ID_HELP_COMMAND:
         ShowHelp();
         return true;
     default:
@@ -69,7 +91,7 @@ bool AuxiliaryWindows::OnCommand(int id)
 
 bool AuxiliaryWindows::OnTimer(unsigned id)
 {
-    if (id != TIMER_PROMOTION)
+    if (id != ids::TIMER_PROMOTION)
         return false;
     timers_.KillTimer(id);
     promotionOpen_ = true;

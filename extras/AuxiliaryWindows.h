@@ -16,16 +16,6 @@ class WindowTimers;
 // and the companion program.
 class AuxiliaryWindows {
 public:
-    static constexpr unsigned TIMER_PROMOTION = 1070;
-    static constexpr int ID_RUN_PLOTAN = 32795;
-    static constexpr int ID_MORE_SETTINGS = 32796;
-    static constexpr int ID_HELP = 32778;
-    static constexpr int ID_PROMOTION = 32797;
-    static constexpr int ID_ABOUT = 32779;
-    static constexpr int IDM_ABOUTBOX = 16;
-    // The application's help command (F1).
-    static constexpr int ID_HELP_COMMAND = 57670;
-
     // What the main window shares: its timers, its show-promotion flag
     // (SHOW_ADV) and the flag that holds the port dialog back while the
     // promotion window of the start is open.
@@ -35,6 +25,8 @@ public:
     AuxiliaryWindows(const AuxiliaryWindows&) = delete;
     AuxiliaryWindows& operator=(const AuxiliaryWindows&) = delete;
 
+    // The about item of the window's context menu (once).
+    void AddContextMenu();
     // End of the main window's start-up: arms the promotion timer.
     void OnInitDialog();
     // False for a command that is not one of these.

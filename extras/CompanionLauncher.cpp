@@ -1,10 +1,10 @@
 #include "extras/CompanionLauncher.h"
 
-#include "extras/AuxiliaryTexts.h"
 #include "extras/CompanionSearch.h"
 #include "extras/DetachedProcess.h"
 #include "extras/LinkRules.h"
 #include "platform/MessageBox.h"
+#include "resources/AuxiliaryTexts.h"
 #include "settings/SettingsLocation.h"
 
 #include <sys/stat.h>

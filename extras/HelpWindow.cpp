@@ -1,6 +1,6 @@
 #include "extras/HelpWindow.h"
 
-#include "extras/AuxiliaryTexts.h"
+#include "resources/AuxiliaryTexts.h"
 
 #include <QFileInfo>
 #include <QScrollBar>

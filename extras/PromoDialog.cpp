@@ -1,8 +1,8 @@
 #include "extras/PromoDialog.h"
 
 #include "extras/Advertisement.h"
-#include "extras/AuxiliaryTexts.h"
 #include "platform/DialogBuilder.h"
+#include "resources/AuxiliaryTexts.h"
 
 #include <QLabel>
 #include <QMouseEvent>

@@ -1,6 +1,9 @@
 #include "platform/TerminationSignals.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
@@ -59,4 +62,24 @@ void TerminationSignals::readPipe()
         last = b;
     if (last != 0)
         emit terminationRequested(last);
+}
+
+void TerminationSignals::EndAsIfClosed(QDialog& window)
+{
+    // A dialog still being prepared (modal but not shown yet) is cancelled
+    // too; its owner must not open it afterwards.
+    const auto widgets = QApplication::topLevelWidgets();
+    for (QWidget* w : widgets) {
+        auto* d = qobject_cast<QDialog*>(w);
+        if (d != nullptr && d != &window && (d->isVisible() || d->isModal()))
+            d->reject();
+    }
+    QTimer::singleShot(10, &window, [&window] {
+        if (QWidget* modal = QApplication::activeModalWidget();
+            modal != nullptr && modal != &window) {
+            EndAsIfClosed(window);
+            return;
+        }
+        window.reject();
+    });
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+class QDialog;
 class QSocketNotifier;
 
 // Turns SIGTERM and SIGINT (a desktop logout, Ctrl+C in a terminal) into a
@@ -14,6 +15,11 @@ public:
     ~TerminationSignals() override;
 
     bool installed() const { return notifier_ != nullptr; }
+
+    // Ends every other open dialog or box as if cancelled, innermost first,
+    // then `window` like its close box (rejected), so the program ends the
+    // way it does when closed and still saves its settings.
+    static void EndAsIfClosed(QDialog& window);
 
 signals:
     void terminationRequested(int signalNumber);

@@ -6,6 +6,7 @@
 #include "recording/RecordingDialog.h"
 #include "recording/RecordingFile.h"
 #include "recording/ReportFormat.h"
+#include "resources/CommandIds.h"
 #include "resources/RecordingTexts.h"
 
 #include <QCoreApplication>
@@ -88,17 +89,17 @@ unsigned RecordingControl::PeriodMs(int intervalSeconds)
 
 void RecordingControl::OnTimer(unsigned id)
 {
-    if (id == RecordingState::TIMER_RECORD) {
+    if (id == ids::TIMER_RECORD) {
         WriteReportRow();
         WriteBinaryRecord();
-    } else if (id == RecordingState::TIMER_RECORD_START) {
+    } else if (id == ids::TIMER_RECORD_START) {
         StartupOpening();
     }
 }
 
 void RecordingControl::StartupOpening()
 {
-    host_.Timers().KillTimer(RecordingState::TIMER_RECORD_START);
+    host_.timers().KillTimer(ids::TIMER_RECORD_START);
     const RecordingSettings& s = state_.settings;
     if (OpenAtStartup(report_, s.reportFileName, s.reportEnabled != 0))
         WriteReportRow();
@@ -129,7 +130,7 @@ bool RecordingControl::OpenAtStartup(Channel& channel, const std::string& name, 
     int error = 0;
     auto file = RecordingFile::Open(name, existed, error);
     if (file == nullptr) {
-        ShowMessage(host_.Window(), utf8(channel.unavailableText));
+        ShowMessage(host_.window(), utf8(channel.unavailableText));
         OnRecordingSettings();
         return false;
     }
@@ -141,19 +142,19 @@ bool RecordingControl::OpenAtStartup(Channel& channel, const std::string& name, 
 
 void RecordingControl::ArmIntervalTimer()
 {
-    WindowTimers& timers = host_.Timers();
+    WindowTimers& timers = host_.timers();
     if (state_.recordTimer != 0)
         timers.KillTimer(state_.recordTimer);
     state_.settings.intervalSeconds = std::max(state_.settings.intervalSeconds, 1);
     timerSeconds_ = state_.settings.intervalSeconds;
-    state_.recordTimer = timers.SetTimer(RecordingState::TIMER_RECORD, PeriodMs(timerSeconds_));
+    state_.recordTimer = timers.SetTimer(ids::TIMER_RECORD, PeriodMs(timerSeconds_));
     host_.UpdateStatusLine();
 }
 
 void RecordingControl::StopIntervalTimer()
 {
     if (state_.recordTimer != 0)
-        host_.Timers().KillTimer(state_.recordTimer);
+        host_.timers().KillTimer(state_.recordTimer);
     state_.recordTimer = 0;
 }
 
@@ -190,14 +191,14 @@ void RecordingControl::WriteReportRow()
     if (report_.key == 0)
         return;
     Write(report_,
-        report::Row(state_.settings, clock_(), host_.CurrentReadings(), state_.writtenColumns));
+        report::Row(state_.settings, clock_(), host_.currentReadings(), state_.writtenColumns));
 }
 
 void RecordingControl::WriteBinaryRecord()
 {
     if (binary_.key == 0)
         return;
-    Write(binary_, qmg::Record(clock_(), host_.CurrentReadings()));
+    Write(binary_, qmg::Record(clock_(), host_.currentReadings()));
 }
 
 void RecordingControl::Write(Channel& channel, std::string bytes)
@@ -271,7 +272,7 @@ void RecordingControl::ShowWriteFailure(Channel& channel, const QString& text)
     }
     channel.failing = true;
     channel.boxOpen = true;
-    ShowMessage(host_.Window(), text, MessageBox::Icon::Error);
+    ShowMessage(host_.window(), text, MessageBox::Icon::Error);
     channel.boxOpen = false;
 }
 
@@ -287,7 +288,7 @@ bool RecordingControl::ApplySettingsOnce(RecordingSettings& shown)
 {
     RecordingSettings edited = shown;
     std::string comment = state_.recordingComment;
-    if (!dialog_ || !dialog_(host_.Window(), edited, comment)) {
+    if (!dialog_ || !dialog_(host_.window(), edited, comment)) {
         // Cancelled: what records runs on as it is.
         SettleOnWhatRecords();
         return false;
@@ -326,7 +327,7 @@ bool RecordingControl::ApplySettingsOnce(RecordingSettings& shown)
                 if (s.writeComment != 0) {
                     Write(report_,
                         report::CommentBlock(appended, comment, s.commentSerialNumber != 0,
-                            host_.CurrentReadings().serialNumber));
+                            host_.currentReadings().serialNumber));
                 }
             }
         }
@@ -386,14 +387,14 @@ RecordingControl::Opening RecordingControl::Reopen(
     int error = 0;
     auto file = RecordingFile::Open(name, existed, error);
     if (file == nullptr) {
-        ShowMessage(host_.Window(), utf8(channel.unavailableText));
+        ShowMessage(host_.window(), utf8(channel.unavailableText));
         return Opening::Unavailable;
     }
     // While the question is open the file is not the channel's: that kind's
     // ticks are skipped, the other kind records on.
     MessageBox::Result answer = MessageBox::Result::Yes;
     if (existed) {
-        answer = ShowMessage(host_.Window(), utf8(existsText), MessageBox::Icon::Question,
+        answer = ShowMessage(host_.window(), utf8(existsText), MessageBox::Icon::Question,
             MessageBox::Buttons::YesNo);
     }
     // Only "Nie" itself empties a file: one dismissed (Escape, the window's

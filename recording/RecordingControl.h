@@ -21,12 +21,12 @@ class RecordingHost {
 public:
     virtual ~RecordingHost() = default;
     // The readings as the panels show them (valid: shown and not blinking).
-    virtual Readings CurrentReadings() const = 0;
+    virtual Readings currentReadings() const = 0;
     virtual void UpdateStatusLine() = 0;
     virtual void EnableRecordingCommand() = 0;
-    virtual WindowTimers& Timers() = 0;
+    virtual WindowTimers& timers() = 0;
     // The parent of the boxes and dialogs the control shows.
-    virtual QWidget* Window() = 0;
+    virtual QWidget* window() = 0;
 };
 
 // Recording to the text report and the binary file: the start 10 s after

@@ -20,8 +20,6 @@ struct RecordingSettings {
 };
 
 struct RecordingState {
-    static constexpr unsigned TIMER_RECORD = 1034;
-    static constexpr unsigned TIMER_RECORD_START = 1036;
 
     RecordingSettings settings;
     unsigned recordTimer = 0; // non-zero while the interval timer runs

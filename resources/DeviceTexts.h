@@ -3,11 +3,11 @@
 #include <string_view>
 
 // Texts of the serial line and the port list (UTF-8).
-namespace DeviceTexts {
+namespace texts::device {
 
 // Added to a port's description when the user may not open the device.
 inline constexpr std::string_view kNoAccess = "brak uprawnień (grupa dialout)";
 // Separates the device name from the model in a port's description.
 inline constexpr std::string_view kSeparator = ", ";
 
-} // namespace DeviceTexts
+} // namespace texts::device

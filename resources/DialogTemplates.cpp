@@ -1,5 +1,7 @@
 #include "resources/DialogTemplates.h"
 
+#include "resources/CommandIds.h"
+
 #include <map>
 
 namespace resources {
@@ -178,15 +180,20 @@ const std::map<int, std::vector<MenuPopupTemplate>>& menus()
     static const std::map<int, std::vector<MenuPopupTemplate>> all = {
         { ids::kMainMenu,
             {
-                { "Program", { { 32795, "Uruchom Plotan" }, { 0, "" }, { 32783, "Zamknij" } } },
+                { "Program",
+                    { { ::ids::ID_RUN_PLOTAN, "Uruchom Plotan" }, { 0, "" },
+                        { ::ids::ID_CLOSE, "Zamknij" } } },
                 { "Widok",
-                    { { 32780, "Kolory" }, { 32781, "Czcionki" },
-                        { 32772, "Zawsze na wierzchu" } } },
+                    { { ::ids::ID_COLOURS, "Kolory" }, { ::ids::ID_FONTS, "Czcionki" },
+                        { ::ids::ID_TOPMOST, "Zawsze na wierzchu" } } },
                 { "Ustawienia",
-                    { { 32771, "Port szeregowy" }, { 32773, "Rejestracja do pliku" },
-                        { 32796, "Ustawienia dodatkowe" }, { 32810, "Publikowanie MQTT" } } },
+                    { { ::ids::ID_SERIAL_PORT, "Port szeregowy" },
+                        { ::ids::ID_RECORDING, "Rejestracja do pliku" },
+                        { ::ids::ID_MORE_SETTINGS, "Ustawienia dodatkowe" },
+                        { ::ids::ID_MQTT, "Publikowanie MQTT" } } },
                 { "Pomoc",
-                    { { 32778, "Pomoc" }, { 32797, "Program Varda" }, { 32779, "O programie" } } },
+                    { { ::ids::ID_HELP, "Pomoc" }, { ::ids::ID_PROMOTION, "Program Varda" },
+                        { ::ids::ID_ABOUT, "O programie" } } },
             } },
     };
     return all;

@@ -21,6 +21,8 @@ inline constexpr const char* kNoTopmost
 inline constexpr const char* kTemperatureCaption = "Temperatura";
 inline constexpr const char* kHumidityCaption = "Wilgotność względna";
 inline constexpr const char* kPressureCaption = "Ciśnienie";
+// Told to assistive technology while a panel shows "???".
+inline constexpr const char* kNoValueShown = "brak pomiaru";
 // The status line's name for assistive technology.
 inline constexpr const char* kStatusLineName = "Stan";
 

@@ -1,5 +1,6 @@
 #include "settings/Application.h"
 
+#include "device/PortControl.h"
 #include "display/MainDialog.h"
 #include "mqtt/MqttPublisher.h"
 #include "settings/IniFile.h"
@@ -35,7 +36,7 @@ bool Application::Run()
     else
         dialog.exec();
 
-    dialog.DeleteSerialPort();
+    dialog.portControl().DeleteSerialPort();
     QSize screen(1024, 768);
     if (const QScreen* primary = QGuiApplication::primaryScreen())
         screen = primary->size();

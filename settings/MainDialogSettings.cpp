@@ -1,6 +1,7 @@
 #include "settings/MainDialogSettings.h"
 
 #include "common/FontDescription.h"
+#include "device/PortControl.h"
 #include "display/MainDialog.h"
 #include "display/ValuePanel.h"
 
@@ -30,7 +31,7 @@ int* MainDialogSettings::IntMember(int index)
     RecordingSettings& r = dialog_.recording.settings;
     switch (index) {
     case SettingId::PORT_NR:
-        return &dialog_.portNumber;
+        return &dialog_.portControl().portNumber;
     case SettingId::WINDOW_TOP:
         return &dialog_.savedRect.top;
     case SettingId::WINDOW_BOTTOM:

@@ -104,6 +104,13 @@ inline constexpr std::array<Setting, SettingId::Count> kSettings{{
 }};
 // clang-format on
 
+// The default of an unsigned setting, for the members that start from it
+// before (or without) a settings file.
+constexpr std::uint32_t DefaultUnsigned(int index)
+{
+    return static_cast<std::uint32_t>(kSettings.at(static_cast<std::size_t>(index)).defaultNumber);
+}
+
 // The members that hold the settings, by index into kSettings. Each index is
 // only ever used with the accessors of its type.
 class SettingsAccess {

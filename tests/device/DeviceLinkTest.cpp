@@ -1,4 +1,5 @@
 #include "device/DeviceLink.h"
+#include "resources/CommandIds.h"
 #include "support/FakeLinkTimer.h"
 #include "support/Frames.h"
 
@@ -47,10 +48,10 @@ TEST_F(DeviceLinkTest, BackToBackFramesReArmTheWatchdogEachTime)
     feed(testframes::errorExample());
     EXPECT_EQ(updates, (std::vector<Update> { { true, true }, { true, false } }));
     ASSERT_EQ(timer.armed.size(), 2u);
-    EXPECT_EQ(timer.armed[0].id, DeviceLink::TIMER_LINK_WATCHDOG);
+    EXPECT_EQ(timer.armed[0].id, ids::TIMER_LINK_WATCHDOG);
     EXPECT_EQ(timer.armed[0].periodMs, 5000u);
     // The first arming kills nothing; the second kills the first.
-    EXPECT_EQ(timer.killed, std::vector<unsigned> { DeviceLink::TIMER_LINK_WATCHDOG });
+    EXPECT_EQ(timer.killed, std::vector<unsigned> { ids::TIMER_LINK_WATCHDOG });
     EXPECT_EQ(link.measurement().serialNumber, 1234);
     // The state is already set when the reaction runs.
     EXPECT_EQ(linkStateSeen, (std::vector<bool> { true, true }));
@@ -108,12 +109,12 @@ TEST_F(DeviceLinkTest, WatchdogFollowsThePartsTable)
         (std::vector<Update> { { false, false }, { false, false }, { true, true }, { false, true },
             { false, false }, { true, true }, { true, false }, { false, true },
             { false, false } }));
-    EXPECT_EQ(link.watchdogTimerId(), DeviceLink::TIMER_LINK_WATCHDOG);
+    EXPECT_EQ(link.watchdogTimerId(), ids::TIMER_LINK_WATCHDOG);
 }
 
 TEST_F(DeviceLinkTest, WatchdogKeepsFiringEveryFiveSecondsOfSilence)
 {
-    constexpr auto id = DeviceLink::TIMER_LINK_WATCHDOG;
+    constexpr auto id = ids::TIMER_LINK_WATCHDOG;
     feed(testframes::workedExample());
     ASSERT_EQ(timer.Period(id), 5000u);
     // Only a running timer expires; each expiry must leave it running.

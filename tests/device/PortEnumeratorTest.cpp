@@ -170,7 +170,8 @@ TEST_F(FakeTree, AsAUserWhoIsNotRootTheHeldPortIsListedAndRefusalIsNoted)
         },
         &text);
     ASSERT_EQ(status, 0);
-    EXPECT_EQ(text, "COM65:ttyUSB0\nCOM132:ttyACM3, " + std::string(DeviceTexts::kNoAccess) + "\n");
+    EXPECT_EQ(
+        text, "COM65:ttyUSB0\nCOM132:ttyACM3, " + std::string(texts::device::kNoAccess) + "\n");
 }
 
 TEST(EnumeratePorts, RunsOnThisMachine)

@@ -1,4 +1,4 @@
-#include "platform/SerialByteBridge.h"
+#include "device/SerialByteBridge.h"
 #include "device/SerialPort.h"
 #include "device/SystemCalls.h"
 #include "support/EventLoop.h"
@@ -123,7 +123,7 @@ TEST_F(Bridge, LostDeviceIsReportedOnceOnTheUiThread)
     pumpFor(50);
     EXPECT_EQ(losses, 1);
     EXPECT_FALSE(offThread);
-    EXPECT_FALSE(port->Monitoring());
+    EXPECT_FALSE(port->monitoring());
 }
 
 TEST_F(Bridge, LossReportArrivingAfterDeletionIsDropped)
@@ -133,9 +133,9 @@ TEST_F(Bridge, LossReportArrivingAfterDeletionIsDropped)
     ASSERT_TRUE(port);
     pty.CloseMaster();
     // Let the monitor thread post its report, but do not dispatch it yet.
-    for (int i = 0; i < 1000 && port->Monitoring(); ++i)
+    for (int i = 0; i < 1000 && port->monitoring(); ++i)
         QThread::msleep(2);
-    ASSERT_FALSE(port->Monitoring());
+    ASSERT_FALSE(port->monitoring());
     port.reset();
     pumpFor(30);
     EXPECT_EQ(losses, 0);

@@ -240,7 +240,7 @@ TEST_F(SerialPortPty, HangUpEndsTheThreadQuietlyAndIsReportedOnce)
     ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.lossCount() == 1; }));
     std::this_thread::sleep_for(300ms);
     const double spent = processCpuSeconds() - before;
-    EXPECT_FALSE(port.Monitoring());
+    EXPECT_FALSE(port.monitoring());
     EXPECT_EQ(owner.losses(), 1);
     // A thread spinning on the hung-up port would burn the whole 300 ms.
     EXPECT_LT(spent, 0.1);
@@ -299,7 +299,7 @@ TEST(SerialPort, PortWithoutDeviceGivesFalseAndNoThread)
         SerialPort port(SystemCalls::Real(), roots);
         EXPECT_FALSE(port.Open(&owner, n, 300, 'N', 7, 1, SerialPort::EV_RXCHAR)) << n;
         EXPECT_FALSE(port.StartMonitoring()) << n;
-        EXPECT_FALSE(port.Monitoring()) << n;
+        EXPECT_FALSE(port.monitoring()) << n;
     }
 }
 
@@ -405,7 +405,7 @@ TEST_F(SerialPortPty, InterruptedAndWouldBlockReadsAreRetried)
     EXPECT_EQ(owner.bytes(), sent);
     EXPECT_EQ(calls.readFailures, 3);
     EXPECT_EQ(owner.losses(), 0);
-    EXPECT_TRUE(port.Monitoring());
+    EXPECT_TRUE(port.monitoring());
 }
 
 TEST_F(SerialPortPty, ReadErrorIsADeviceLoss)
@@ -418,5 +418,5 @@ TEST_F(SerialPortPty, ReadErrorIsADeviceLoss)
     ASSERT_TRUE(owner.WaitFor([](auto& o) { return o.lossCount() == 1; }));
     EXPECT_TRUE(owner.bytes().empty());
     std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(port.Monitoring());
+    EXPECT_FALSE(port.monitoring());
 }

@@ -1,10 +1,13 @@
 #include "display/MainDialog.h"
 #include "DdeTestClient.h"
+#include "dde/DdeStartRule.h"
 #include "device/FrameEncoder.h"
+#include "device/PortControl.h"
 #include "device/SerialPort.h"
 #include "device/WaitDialog.h"
 #include "display/ValuePanel.h"
 #include "display/WindowPlacement.h"
+#include "resources/CommandIds.h"
 #include "support/EventLoop.h"
 #include "support/Pty.h"
 #include "support/ScriptedMessageBox.h"
@@ -63,6 +66,15 @@ double processCpuSeconds()
         + static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+// Moves a panel out of its place, so that only a layout puts it back; the
+// place it had is returned.
+QRect displace(ValuePanel& panel)
+{
+    const QRect placed = panel.geometry();
+    panel.setGeometry(0, 0, 10, 10);
+    return placed;
+}
+
 bool modalIsPortDialog()
 {
     return qobject_cast<PortDialog*>(QApplication::activeModalWidget()) != nullptr;
@@ -94,7 +106,7 @@ protected:
     {
         // The promotion window of the start is tested with the auxiliary windows.
         dialog.showPromotionAtStart = 0;
-        dialog.SetPortEnumerator([](unsigned& n, std::string& t) {
+        dialog.portControl().SetPortEnumerator([](unsigned& n, std::string& t) {
             n = 0;
             t.clear();
             return true;
@@ -123,7 +135,7 @@ protected:
 
 TEST_F(ShownWindow, FirstGoodFrameLaysOutAndStartsTheServiceASecondDoesNeither)
 {
-    dialog.portNumber = 250; // no such device: one message, then the dialog
+    dialog.portControl().portNumber = 250; // no such device: one message, then the dialog
     boxes.answers.push_back(MessageBox::Result::Ok);
     RunWith([&] {
         EXPECT_EQ(dialog.statusText(), QStringLiteral("Brak komunikacji z urządzeniem. "));
@@ -135,9 +147,10 @@ TEST_F(ShownWindow, FirstGoodFrameLaysOutAndStartsTheServiceASecondDoesNeither)
         QObject::connect(
             &watcher, &QDBusServiceWatcher::serviceUnregistered, [&] { ++unregistered; });
 
-        const int layouts = dialog.layoutCount();
+        const QRect placed = displace(dialog.temperaturePanel());
         feed(dialog, reading());
-        EXPECT_EQ(dialog.layoutCount(), layouts + 1);
+        EXPECT_EQ(dialog.temperaturePanel().geometry(), placed)
+            << "the link change laid nothing out";
         EXPECT_TRUE(dialog.ddeServer().isRunning());
         EXPECT_TRUE(serviceOnBus());
         EXPECT_EQ(dialog.statusText(), QStringLiteral("QM-482 nr 4660. Pomiar prawidłowy. "));
@@ -151,8 +164,11 @@ TEST_F(ShownWindow, FirstGoodFrameLaysOutAndStartsTheServiceASecondDoesNeither)
 
         Measurement next = reading();
         next.temperature = 250 * 0.1;
+        displace(dialog.temperaturePanel());
         feed(dialog, next);
-        EXPECT_EQ(dialog.layoutCount(), layouts + 1) << "an unchanged link laid out again";
+        EXPECT_NE(dialog.temperaturePanel().geometry(), placed)
+            << "an unchanged link laid out again";
+        dialog.temperaturePanel().setGeometry(placed);
         EXPECT_EQ(dialog.temperaturePanel().rawValue(), 250 * 0.1);
         spinUntil([] { return false; }, 100);
         EXPECT_EQ(unregistered, 0) << "a second good frame restarted the service";
@@ -168,12 +184,13 @@ TEST_F(ShownWindow, FirstGoodFrameLaysOutAndStartsTheServiceASecondDoesNeither)
         EXPECT_EQ(dialog.humidityPanel().rawValue(), 456 * 0.1) << "the raw value is kept";
     });
     EXPECT_EQ(boxes.count(QStringLiteral("Nie można otworzyć portu COM250")), 1);
-    EXPECT_EQ(dialog.portNumber, 250) << "a failed start-up open keeps the saved port";
+    EXPECT_EQ(dialog.portControl().portNumber, 250)
+        << "a failed start-up open keeps the saved port";
 }
 
 TEST_F(ShownWindow, EveryGoodFrameReachesTheAdviseLinksEvenWithTheSameValues)
 {
-    dialog.portNumber = 250;
+    dialog.portControl().portNumber = 250;
     boxes.answers.push_back(MessageBox::Result::Ok);
     RunWith([&] {
         feed(dialog, reading());
@@ -244,7 +261,7 @@ TEST_F(ShownWindow, BusErrorIsShownOncePerRunAndStartIsRetried)
         EXPECT_FALSE(dialog.ddeServer().isRunning());
         EXPECT_TRUE(spinUntil([&] { return !boxes.shown.empty(); }));
         EXPECT_TRUE(readingsWhileOpen);
-        dialog.OnTimer(DeviceLink::TIMER_LINK_WATCHDOG); // link down
+        dialog.OnTimer(ids::TIMER_LINK_WATCHDOG); // link down
         feed(dialog, reading());
         spinUntil([] { return false; }, 50);
         EXPECT_EQ(boxes.count(QStringLiteral("Błąd inicjalizacji DDE!")), 1);
@@ -254,7 +271,7 @@ TEST_F(ShownWindow, BusErrorIsShownOncePerRunAndStartIsRetried)
         other.unregisterService(kBusName);
         feed(dialog, reading());
         EXPECT_FALSE(dialog.ddeServer().isRunning()) << "tried again at every frame";
-        std::this_thread::sleep_for(std::chrono::milliseconds(MainDialog::kDdeRetryMs + 100));
+        std::this_thread::sleep_for(std::chrono::milliseconds(DdeStartRule::kDdeRetryMs + 100));
         feed(dialog, reading());
         EXPECT_TRUE(dialog.ddeServer().isRunning());
         EXPECT_EQ(boxes.shown.size(), 1u);
@@ -283,7 +300,7 @@ TEST_F(ShownWindow, NoPortShowsTheWindowFirstThenThePortDialog)
     EXPECT_TRUE(dialogSeen);
     EXPECT_TRUE(visibleFirst);
     EXPECT_GE(dialogAt - shownAt, 300) << "the port dialog came before the window settled";
-    EXPECT_EQ(dialog.serialPort(), nullptr);
+    EXPECT_EQ(dialog.portControl().serialPort(), nullptr);
     EXPECT_EQ(dialog.statusText(), QStringLiteral("Brak komunikacji z urządzeniem. "));
 }
 
@@ -292,8 +309,8 @@ TEST_F(ShownWindow, ChoosingTheOpenPortLeavesItAndAFailingChoiceAsksAgain)
     testpty::Pty pty;
     ASSERT_TRUE(pty.ok());
     ports.Link(7, pty.slave());
-    dialog.portNumber = 7;
-    dialog.SetPortEnumerator([](unsigned& n, std::string& t) {
+    dialog.portControl().portNumber = 7;
+    dialog.portControl().SetPortEnumerator([](unsigned& n, std::string& t) {
         t = "COM7:pty\nCOM250\n";
         n = 2;
         return true;
@@ -319,16 +336,17 @@ TEST_F(ShownWindow, ChoosingTheOpenPortLeavesItAndAFailingChoiceAsksAgain)
         });
     };
     RunWith([&] {
-        SerialPort* before = dialog.serialPort();
+        SerialPort* before = dialog.portControl().serialPort();
         ASSERT_NE(before, nullptr);
         pick();
-        dialog.OnCommand(MainDialog::ID_SERIAL_PORT);
-        EXPECT_EQ(dialog.serialPort(), before) << "choosing the open port reopened it";
+        dialog.OnCommand(ids::ID_SERIAL_PORT);
+        EXPECT_EQ(dialog.portControl().serialPort(), before)
+            << "choosing the open port reopened it";
         pick();
-        dialog.OnCommand(MainDialog::ID_SERIAL_PORT);
+        dialog.OnCommand(ids::ID_SERIAL_PORT);
         EXPECT_EQ(dialogs, 3);
-        EXPECT_EQ(dialog.serialPort(), nullptr);
-        EXPECT_EQ(dialog.portNumber, 0);
+        EXPECT_EQ(dialog.portControl().serialPort(), nullptr);
+        EXPECT_EQ(dialog.portControl().portNumber, 0);
         EXPECT_EQ(boxes.count(QStringLiteral("Nie można otworzyć portu COM250")), 1);
     });
 }
@@ -346,7 +364,7 @@ TEST_F(ShownWindow, KeysTopmostAndResizingLeaveTheWindowRunning)
                 QApplication::sendEvent(&dialog, &pressMain);
             }
             const QRect before = dialog.geometry();
-            QAction* top = dialog.menuAction(MainDialog::ID_TOPMOST);
+            QAction* top = dialog.menuAction(ids::ID_TOPMOST);
             ASSERT_NE(top, nullptr);
             EXPECT_FALSE(top->isChecked());
             top->trigger();
@@ -360,20 +378,22 @@ TEST_F(ShownWindow, KeysTopmostAndResizingLeaveTheWindowRunning)
             EXPECT_FALSE(dialog.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
             EXPECT_EQ(dialog.geometry(), before);
 
-            // One resize, one layout.
-            const int layouts = dialog.layoutCount();
+            // A resize lays the panels out for the new size.
+            const QRect temperature = dialog.temperaturePanel().geometry();
+            const QRect pressure = dialog.pressurePanel().geometry();
             dialog.resize(before.width() + 40, before.height() + 30);
-            EXPECT_TRUE(spinUntil([&] { return dialog.layoutCount() > layouts; }));
+            EXPECT_TRUE(spinUntil(
+                [&] { return dialog.temperaturePanel().width() == temperature.width() + 40; }));
             QApplication::processEvents();
-            EXPECT_EQ(dialog.layoutCount(), layouts + 1);
+            EXPECT_EQ(dialog.pressurePanel().geometry().bottom(), pressure.bottom() + 30);
+            EXPECT_EQ(dialog.temperaturePanel().geometry().x(), temperature.x());
 
             // Every command works from the start but recording's, which
             // waits for the start of recording.
-            for (int id :
-                { MainDialog::ID_RUN_PLOTAN, MainDialog::ID_MORE_SETTINGS, MainDialog::ID_HELP,
-                    MainDialog::ID_PROMOTION, MainDialog::ID_ABOUT, MainDialog::ID_SERIAL_PORT })
+            for (int id : { ids::ID_RUN_PLOTAN, ids::ID_MORE_SETTINGS, ids::ID_HELP,
+                     ids::ID_PROMOTION, ids::ID_ABOUT, ids::ID_SERIAL_PORT })
                 EXPECT_TRUE(dialog.menuAction(id)->isEnabled()) << id;
-            EXPECT_FALSE(dialog.menuAction(MainDialog::ID_RECORDING)->isEnabled());
+            EXPECT_FALSE(dialog.menuAction(ids::ID_RECORDING)->isEnabled());
             // Only the window's own end may end its modal run.
             QTimer::singleShot(100, &dialog, [&] {
                 ranOn = dialog.isVisible();
@@ -393,7 +413,7 @@ TEST_F(ShownWindow, WhereThePositionAndTheTopBandAreHiddenTheSavedOnesStay)
     const QString told = QString::fromUtf8("Ten pulpit nie pozwala programom utrzymywać okna "
                                            "na wierzchu.");
     RunWith([&] {
-        QAction* top = dialog.menuAction(MainDialog::ID_TOPMOST);
+        QAction* top = dialog.menuAction(ids::ID_TOPMOST);
         ASSERT_NE(top, nullptr);
         EXPECT_FALSE(top->isChecked()) << "the window is not on top here";
         top->trigger();
@@ -438,7 +458,7 @@ TEST_F(ShownWindow, SigtermWhileTheBoxIsOpenEndsLikeTheCloseBox)
 
 TEST_F(ShownWindow, SigtermWhileThePortsAreListedOpensNoPortDialog)
 {
-    dialog.SetPortEnumerator([](unsigned& n, std::string& t) {
+    dialog.portControl().SetPortEnumerator([](unsigned& n, std::string& t) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         t = "COM3\n";
         n = 1;
@@ -489,7 +509,7 @@ TEST(MainDialogEndToEnd, SimulatedMeterDrivesTheWindowAndComesBackAfterLoss)
     ASSERT_TRUE(spinUntil([&] { return std::filesystem::is_symlink(link); }));
 
     MainDialog dialog;
-    dialog.portNumber = 9;
+    dialog.portControl().portNumber = 9;
     dialog.showPromotionAtStart = 0;
     bool sawReading = false;
     bool sawLoss = false;
@@ -521,5 +541,5 @@ TEST(MainDialogEndToEnd, SimulatedMeterDrivesTheWindowAndComesBackAfterLoss)
     EXPECT_TRUE(sawReading);
     EXPECT_TRUE(sawLoss);
     EXPECT_TRUE(sawReturn) << "readings did not return after the meter came back";
-    EXPECT_EQ(dialog.portNumber, 9);
+    EXPECT_EQ(dialog.portControl().portNumber, 9);
 }

@@ -1,4 +1,5 @@
 #include "display/PanelStyles.h"
+#include "PaintCounter.h"
 #include "display/ColourSwatch.h"
 #include "display/ColoursDialog.h"
 #include "display/FontPreview.h"
@@ -8,6 +9,7 @@
 #include "platform/Choosers.h"
 #include "platform/DialogBuilder.h"
 #include "platform/FontMapping.h"
+#include "resources/CommandIds.h"
 #include "settings/Application.h"
 #include "settings/PosixFileLayer.h"
 #include "support/ProgramFolder.h"
@@ -112,6 +114,8 @@ protected:
     ValuePanel temperature;
     ValuePanel humidity;
     ValuePanel pressure;
+    PaintCounter temperaturePainted { temperature };
+    PaintCounter humidityPainted { humidity };
     PanelStyles styles { &owner, temperature, humidity, pressure };
 };
 
@@ -130,9 +134,9 @@ TEST_F(StyledPanels, ChosenColoursShowAtOnceAnulujPutsThemBackOkKeepsThem)
             ColourSwatch* swatch = d.swatch(ColoursDialog::IDC_TEMPERATURE_BACKGROUND);
             EXPECT_EQ(swatch->accessibleName(), QStringLiteral("Tło: Temperatura"));
             EXPECT_EQ(d.swatch(ColoursDialog::IDC_PRESSURE_TEXT)->colour(), pressure.textColour());
-            paints = temperature.paintCount();
+            paints = temperaturePainted.count();
             swatch->click();
-            EXPECT_EQ(temperature.paintCount(), paints + 1) << "the panel was not repainted";
+            EXPECT_EQ(temperaturePainted.count(), paints + 1) << "the panel was not repainted";
             EXPECT_EQ(temperature.backgroundColour(), temperatureBackground);
             EXPECT_EQ(swatch->colour(), temperatureBackground);
 
@@ -143,14 +147,14 @@ TEST_F(StyledPanels, ChosenColoursShowAtOnceAnulujPutsThemBackOkKeepsThem)
             EXPECT_EQ(pixel(humidity), qRgb(255, 0, 0)) << "the panel does not show it yet";
             d.swatch(ColoursDialog::IDC_PRESSURE_TEXT)->click();
             EXPECT_EQ(pressure.textColour(), 65280u);
-            paints = humidity.paintCount();
+            paints = humidityPainted.count();
             click(d, ending);
         });
-        EXPECT_TRUE(styles.OnCommand(PanelStyles::ID_COLOURS));
+        EXPECT_TRUE(styles.OnCommand(ids::ID_COLOURS));
         if (ending == 2) {
             EXPECT_EQ(humidity.backgroundColour(), 16767672u);
             EXPECT_EQ(pressure.textColour(), pressureText);
-            EXPECT_GT(humidity.paintCount(), paints) << "the restored colour is not shown";
+            EXPECT_GT(humidityPainted.count(), paints) << "the restored colour is not shown";
             EXPECT_EQ(pixel(humidity), humidityBefore);
         }
     }
@@ -186,7 +190,7 @@ TEST_F(StyledPanels, ChosenFontShowsInPreviewAnulujRestoresTheWholeDescription)
             EXPECT_EQ(preview->font(), humidity.valueFont()) << "the preview kept the old font";
             click(d, ending);
         });
-        styles.OnCommand(PanelStyles::ID_FONTS);
+        styles.OnCommand(ids::ID_FONTS);
         if (ending == 2) {
             EXPECT_EQ(humidity.valueFontDescription(), odd);
             EXPECT_EQ(humidity.valueFont(), ToQFont(odd));
@@ -201,15 +205,15 @@ TEST(StylesInTheProgram, OkColoursAreSavedAndSigtermPutsTheOldOnesBack)
     ScriptedChoosers choosers;
     ProgramFolder program;
     program.Run([&](MainDialog& d) {
-        EXPECT_TRUE(d.menuAction(MainDialog::ID_COLOURS)->isEnabled());
-        EXPECT_TRUE(d.menuAction(MainDialog::ID_FONTS)->isEnabled());
+        EXPECT_TRUE(d.menuAction(ids::ID_COLOURS)->isEnabled());
+        EXPECT_TRUE(d.menuAction(ids::ID_FONTS)->isEnabled());
         choosers.colours = { 255, 65280 };
         whenOpen<ColoursDialog>(&d, [&](ColoursDialog& c) {
             click(c, ColoursDialog::IDC_HUMIDITY_BACKGROUND);
             click(c, ColoursDialog::IDC_PRESSURE_TEXT);
             click(c, 1);
         });
-        d.menuAction(MainDialog::ID_COLOURS)->trigger();
+        d.menuAction(ids::ID_COLOURS)->trigger();
     });
     std::string ini = ReadFile(program.ini());
     EXPECT_NE(ini.find("BACKGROUND_RH=255\r\n"), std::string::npos) << ini;
@@ -225,7 +229,7 @@ TEST(StylesInTheProgram, OkColoursAreSavedAndSigtermPutsTheOldOnesBack)
             ::raise(SIGTERM);
             QTimer::singleShot(3000, &c, [&c] { c.accept(); }); // the test always ends
         });
-        d.OnCommand(MainDialog::ID_COLOURS);
+        d.OnCommand(ids::ID_COLOURS);
         ended = QApplication::activeModalWidget() == nullptr;
         EXPECT_TRUE(ended);
         EXPECT_EQ(d.temperaturePanel().textColour(), 8404992u);

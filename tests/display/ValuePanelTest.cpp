@@ -1,6 +1,8 @@
 #include "display/ValuePanel.h"
+#include "PaintCounter.h"
 #include "platform/Choosers.h"
 #include "platform/FontMapping.h"
+#include "resources/CommandIds.h"
 
 #include <QApplication>
 #include <QImage>
@@ -38,6 +40,7 @@ protected:
     }
 
     ValuePanel panel;
+    PaintCounter painted { panel };
 };
 
 } // namespace
@@ -62,13 +65,13 @@ TEST_F(PanelTest, BlinkPhaseHidesOnlyTheValueAndStoppingShowsItAtOnce)
     panel.SetBlinking(true);
     panel.SetBlinking(true);
     EXPECT_TRUE(panel.blinking());
-    panel.OnTimer(ValuePanel::TIMER_BLINK);
+    panel.OnTimer(ids::TIMER_BLINK);
     EXPECT_TRUE(panel.blinkPhase());
     EXPECT_EQ(inkBelowBand(), 0) << "the value shows in the blink phase";
     EXPECT_EQ(picture().pixel(panel.width() - 1, 2), ToQColor(kText).rgb()) << "band hidden too";
-    const int paints = panel.paintCount();
+    const int paints = painted.count();
     panel.SetBlinking(false);
-    EXPECT_EQ(panel.paintCount(), paints + 1) << "stopping did not repaint at once";
+    EXPECT_EQ(painted.count(), paints + 1) << "stopping did not repaint at once";
     EXPECT_FALSE(panel.blinkPhase());
     EXPECT_EQ(inkBelowBand(), shownInk);
 }
@@ -76,16 +79,16 @@ TEST_F(PanelTest, BlinkPhaseHidesOnlyTheValueAndStoppingShowsItAtOnce)
 TEST_F(PanelTest, RepaintsOnlyOnARealChange)
 {
     panel.SetValue(45.6);
-    const int paints = panel.paintCount();
+    const int paints = painted.count();
     panel.SetValue(45.6);
-    EXPECT_EQ(panel.paintCount(), paints) << "the same value repainted";
+    EXPECT_EQ(painted.count(), paints) << "the same value repainted";
     panel.SetNoValue();
-    EXPECT_EQ(panel.paintCount(), paints + 1);
+    EXPECT_EQ(painted.count(), paints + 1);
     panel.SetValue(45.6);
-    EXPECT_EQ(panel.paintCount(), paints + 2) << "the same value after no value did not repaint";
+    EXPECT_EQ(painted.count(), paints + 2) << "the same value after no value did not repaint";
     EXPECT_FALSE(panel.noValue());
     panel.SetQuantity(3, 3, true);
-    EXPECT_EQ(panel.paintCount(), paints + 2);
+    EXPECT_EQ(painted.count(), paints + 2);
 }
 
 TEST_F(PanelTest, UnitOutsideTheTableDrawsOnlyBandAndBackground)

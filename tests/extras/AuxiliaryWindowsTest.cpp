@@ -1,4 +1,5 @@
 #include "extras/AuxiliaryWindows.h"
+#include "device/PortControl.h"
 #include "device/PortDialog.h"
 #include "device/WaitDialog.h"
 #include "display/MainDialog.h"
@@ -7,6 +8,7 @@
 #include "extras/PromoDialog.h"
 #include "platform/DialogBuilder.h"
 #include "platform/WindowTimers.h"
+#include "resources/CommandIds.h"
 #include "support/EventLoop.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
@@ -65,7 +67,7 @@ TEST(PromotionAtStart, OpensSoonAfterTheWindowAndThePortDialogWaitsForItsClose)
     ScriptedMessageBox boxes;
     MainDialog dialog;
     dialog.showPromotionAtStart = 1;
-    dialog.SetPortEnumerator([](unsigned& n, std::string& t) {
+    dialog.portControl().SetPortEnumerator([](unsigned& n, std::string& t) {
         n = 0;
         t.clear();
         return true;
@@ -116,8 +118,8 @@ TEST(PromotionAtStart, SigtermEndsItAndTheProgramLikeTheCloseBox)
     ScriptedMessageBox boxes;
     MainDialog dialog;
     dialog.showPromotionAtStart = 1;
-    dialog.portNumber = 0;
-    dialog.SetPortEnumerator([](unsigned& n, std::string& t) {
+    dialog.portControl().portNumber = 0;
+    dialog.portControl().SetPortEnumerator([](unsigned& n, std::string& t) {
         n = 0;
         t.clear();
         return true;
@@ -152,7 +154,7 @@ TEST(ExtraSettings, BoxShowsTheInverseOfShowAdvOkSetsItAnulujLeavesIt)
             d->checkBox()->click();
             clickButton(d, 2);
         });
-    host.aux.OnCommand(AuxiliaryWindows::ID_MORE_SETTINGS);
+    host.aux.OnCommand(ids::ID_MORE_SETTINGS);
     EXPECT_FALSE(shownTicked);
     EXPECT_EQ(host.showAdv, 1) << "Anuluj changed the setting";
 
@@ -165,7 +167,7 @@ TEST(ExtraSettings, BoxShowsTheInverseOfShowAdvOkSetsItAnulujLeavesIt)
             d->checkBox()->click();
             clickButton(d, 1);
         });
-    host.aux.OnCommand(AuxiliaryWindows::ID_MORE_SETTINGS);
+    host.aux.OnCommand(ids::ID_MORE_SETTINGS);
     EXPECT_EQ(host.showAdv, 0);
 
     when(
@@ -175,7 +177,7 @@ TEST(ExtraSettings, BoxShowsTheInverseOfShowAdvOkSetsItAnulujLeavesIt)
             shownTicked = d->checkBox()->isChecked();
             clickButton(d, 1);
         });
-    host.aux.OnCommand(AuxiliaryWindows::ID_MORE_SETTINGS);
+    host.aux.OnCommand(ids::ID_MORE_SETTINGS);
     EXPECT_TRUE(shownTicked);
     EXPECT_EQ(host.showAdv, 0);
 }
@@ -223,7 +225,7 @@ TEST(Companion, NothingReachableSaysSoAStubOnPathStartsAndTheChartViewerGetsTheF
     host.aux.launcher().SetProgramDirectory(programDir.path());
     ScriptedMessageBox boxes;
 
-    host.aux.OnCommand(AuxiliaryWindows::ID_RUN_PLOTAN);
+    host.aux.OnCommand(ids::ID_RUN_PLOTAN);
     ASSERT_EQ(boxes.shown.size(), 1U);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Nie można odnaleźć programu Plotan.exe"));
     EXPECT_EQ(boxes.shown[0].icon, MessageBox::Icon::Exclamation);
@@ -241,12 +243,12 @@ TEST(Companion, NothingReachableSaysSoAStubOnPathStartsAndTheChartViewerGetsTheF
     };
     stub(programDir / "qm482-chart", out / "chart");
     host.recorded = "/data/pomiary 1.qmg";
-    host.aux.OnCommand(AuxiliaryWindows::ID_RUN_PLOTAN);
+    host.aux.OnCommand(ids::ID_RUN_PLOTAN);
     ASSERT_TRUE(appears(out / "chart"));
     EXPECT_EQ(ReadFile(out / "chart"), "/data/pomiary 1.qmg\n");
 
     stub(bin / "Plotan", out / "plotan");
-    host.aux.OnCommand(AuxiliaryWindows::ID_RUN_PLOTAN);
+    host.aux.OnCommand(ids::ID_RUN_PLOTAN);
     EXPECT_TRUE(appears(out / "plotan"));
     EXPECT_EQ(boxes.shown.size(), 1U) << "a box although a program started";
     ::setenv("PATH", path.c_str(), 1);
@@ -257,8 +259,8 @@ TEST(Help, OpensAtItsStartSaysWhenItCannotAndClosesWithTheMainWindow)
     ScriptedMessageBox boxes;
     MainDialog dialog;
     dialog.showPromotionAtStart = 0;
-    dialog.portNumber = 0;
-    dialog.SetPortEnumerator([](unsigned& n, std::string& t) {
+    dialog.portControl().portNumber = 0;
+    dialog.portControl().SetPortEnumerator([](unsigned& n, std::string& t) {
         n = 0;
         t.clear();
         return true;
@@ -272,7 +274,7 @@ TEST(Help, OpensAtItsStartSaysWhenItCannotAndClosesWithTheMainWindow)
         &dialog, [&] { return dialog.isVisible(); },
         [&] {
             aux.SetHelpPage(QStringLiteral(QM482_HELP_PAGE));
-            dialog.OnCommand(MainDialog::ID_HELP);
+            dialog.OnCommand(ids::ID_HELP);
             HelpWindow* help = aux.helpWindow();
             shown = help != nullptr && help->isVisible();
             if (!shown)
@@ -280,14 +282,14 @@ TEST(Help, OpensAtItsStartSaysWhenItCannotAndClosesWithTheMainWindow)
             title = help->windowTitle();
             help->browser()->verticalScrollBar()->setValue(
                 help->browser()->verticalScrollBar()->maximum());
-            dialog.OnCommand(MainDialog::ID_HELP);
+            dialog.OnCommand(ids::ID_HELP);
             atStart = help->browser()->verticalScrollBar()->value() == 0;
 
             aux.SetHelpPage(QStringLiteral("/nonexistent/qm482.html"));
-            dialog.OnCommand(MainDialog::ID_HELP);
+            dialog.OnCommand(ids::ID_HELP);
             failure = boxes.shown.empty() ? QString() : boxes.shown.back().text;
             aux.SetHelpPage(QStringLiteral(QM482_HELP_PAGE));
-            dialog.OnCommand(MainDialog::ID_HELP);
+            dialog.OnCommand(ids::ID_HELP);
             dialog.reject();
         });
     dialog.exec();

@@ -1,5 +1,6 @@
 #include "platform/DialogBuilder.h"
 #include "platform/MessageBox.h"
+#include "resources/CommandIds.h"
 #include "support/ScriptedMessageBox.h"
 
 #include <QAbstractButton>
@@ -194,21 +195,22 @@ TEST(DialogBuilder, MainMenuHasEveryCommandWithItsText)
     std::vector<int> commands;
     const auto actions = DialogBuilder::BuildMenu(
         &bar, resources::ids::kMainMenu, [&](int id) { commands.push_back(id); });
-    const std::set<int> expected { 32795, 32783, 32780, 32781, 32772, 32771, 32773, 32796, 32778,
-        32797, 32779, 32810 };
+    const std::set<int> expected { ids::ID_RUN_PLOTAN, ids::ID_CLOSE, ids::ID_COLOURS,
+        ids::ID_FONTS, ids::ID_TOPMOST, ids::ID_SERIAL_PORT, ids::ID_RECORDING,
+        ids::ID_MORE_SETTINGS, ids::ID_HELP, ids::ID_PROMOTION, ids::ID_ABOUT, ids::ID_MQTT };
     EXPECT_EQ(actions.size(), static_cast<int>(expected.size()));
     for (int id : expected)
         ASSERT_TRUE(actions.contains(id)) << id;
-    EXPECT_EQ(actions[32772]->text(), QStringLiteral("Zawsze na wierzchu"));
-    EXPECT_EQ(actions[32773]->text(), QStringLiteral("Rejestracja do pliku"));
+    EXPECT_EQ(actions[ids::ID_TOPMOST]->text(), QStringLiteral("Zawsze na wierzchu"));
+    EXPECT_EQ(actions[ids::ID_RECORDING]->text(), QStringLiteral("Rejestracja do pliku"));
     // Publishing comes after the settings the program always had.
     const QList<QAction*> settings = bar.actions()[2]->menu()->actions();
-    EXPECT_EQ(settings.back(), actions[32810]);
-    EXPECT_EQ(actions[32810]->text(), QStringLiteral("Publikowanie MQTT"));
+    EXPECT_EQ(settings.back(), actions[ids::ID_MQTT]);
+    EXPECT_EQ(actions[ids::ID_MQTT]->text(), QStringLiteral("Publikowanie MQTT"));
     EXPECT_EQ(bar.actions().size(), 4);
     EXPECT_EQ(bar.actions()[0]->text(), QStringLiteral("Program"));
-    actions[32783]->trigger();
-    EXPECT_EQ(commands, std::vector<int> { 32783 });
+    actions[ids::ID_CLOSE]->trigger();
+    EXPECT_EQ(commands, std::vector<int> { ids::ID_CLOSE });
     EXPECT_EQ(resources::String(resources::ids::kAboutString), "&About QM482...");
 }
 

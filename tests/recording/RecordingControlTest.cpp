@@ -4,6 +4,7 @@
 #include "recording/FileWriter.h"
 #include "recording/RecordingFile.h"
 #include "recording/ReportFormat.h"
+#include "resources/CommandIds.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/TempDir.h"
 
@@ -28,16 +29,16 @@ const QString kReportUnavailable
 // The window as the recording control sees it.
 class FakeWindow : public RecordingHost {
 public:
-    Readings CurrentReadings() const override { return readings; }
+    Readings currentReadings() const override { return readings; }
     void UpdateStatusLine() override { ++statusUpdates; }
     void EnableRecordingCommand() override { commandEnabled = true; }
-    WindowTimers& Timers() override { return timers; }
-    QWidget* Window() override { return nullptr; }
+    WindowTimers& timers() override { return windowTimers; }
+    QWidget* window() override { return nullptr; }
 
     Readings readings;
     int statusUpdates = 0;
     bool commandEnabled = false;
-    WindowTimers timers { [](unsigned) {} };
+    WindowTimers windowTimers { [](unsigned) {} };
 };
 
 class Recording : public ::testing::Test {
@@ -85,8 +86,8 @@ protected:
 TEST_F(Recording, StartAppendsToWhatIsThereWritesAtOnceThenEveryInterval)
 {
     WriteFile(state.settings.reportFileName, "earlier run\r\n");
-    window.timers.SetTimer(RecordingState::TIMER_RECORD_START, 10000);
-    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    window.timers().SetTimer(ids::TIMER_RECORD_START, 10000);
+    control.OnTimer(ids::TIMER_RECORD_START);
 
     int columns = -1;
     std::string report = "earlier run\r\n" + row(columns);
@@ -94,9 +95,9 @@ TEST_F(Recording, StartAppendsToWhatIsThereWritesAtOnceThenEveryInterval)
     EXPECT_EQ(Read(state.settings.reportFileName), report) << "no header, or not appended";
     EXPECT_EQ(Read(state.settings.binaryFileName), binary);
     EXPECT_TRUE(boxes.shown.empty()) << "the start asked or warned";
-    EXPECT_FALSE(window.timers.IsRunning(RecordingState::TIMER_RECORD_START));
-    EXPECT_TRUE(window.timers.IsRunning(RecordingState::TIMER_RECORD));
-    EXPECT_EQ(state.recordTimer, RecordingState::TIMER_RECORD);
+    EXPECT_FALSE(window.timers().IsRunning(ids::TIMER_RECORD_START));
+    EXPECT_TRUE(window.timers().IsRunning(ids::TIMER_RECORD));
+    EXPECT_EQ(state.recordTimer, ids::TIMER_RECORD);
     EXPECT_TRUE(state.recording());
     EXPECT_GT(window.statusUpdates, 0);
     EXPECT_TRUE(window.commandEnabled);
@@ -105,7 +106,7 @@ TEST_F(Recording, StartAppendsToWhatIsThereWritesAtOnceThenEveryInterval)
     now.minute = 31;
     window.readings.temperature.valid = false;
     window.readings.pressure.valid = false;
-    control.OnTimer(RecordingState::TIMER_RECORD);
+    control.OnTimer(ids::TIMER_RECORD);
     report += row(columns);
     binary += record();
     EXPECT_EQ(Read(state.settings.reportFileName), report);
@@ -116,7 +117,7 @@ TEST_F(Recording, EmptyNameIsSkippedAndAFileThatCannotOpenSaysSoOnce)
 {
     state.settings.binaryFileName.clear();
     state.settings.reportFileName = dir / "no-such-folder/raport.txt";
-    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    control.OnTimer(ids::TIMER_RECORD_START);
     EXPECT_EQ(boxes.count(kReportUnavailable), 1);
     EXPECT_EQ(boxes.shown.size(), 1U) << "the empty binary name was not passed over silently";
     EXPECT_FALSE(control.reportOpen());
@@ -137,7 +138,7 @@ TEST_F(Recording, ASecondWriterIsKeptOutAndTheDialogCancelledEndsThatKindOnly)
         ++dialogs;
         return false;
     });
-    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    control.OnTimer(ids::TIMER_RECORD_START);
     EXPECT_EQ(boxes.count(QStringLiteral("Wybrany plik binarny jest niedostępny.")), 1);
     EXPECT_EQ(dialogs, 1) << "the failure did not bring up the recording settings";
     EXPECT_FALSE(control.binaryOpen());
@@ -154,7 +155,7 @@ TEST_F(Recording, AFullDiskShowsOneBoxKeepsWholeRowsAndCatchesUpInOrder)
     rlimit saved {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     WriteFile(state.settings.reportFileName, std::string(4000, 'x') + "\r\n");
-    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    control.OnTimer(ids::TIMER_RECORD_START);
     const std::string whole = Read(state.settings.reportFileName);
     const std::size_t records = Read(state.settings.binaryFileName).size();
 
@@ -165,7 +166,7 @@ TEST_F(Recording, AFullDiskShowsOneBoxKeepsWholeRowsAndCatchesUpInOrder)
     std::string waiting;
     for (int tick = 1; tick <= 3; ++tick) {
         now.second = tick;
-        control.OnTimer(RecordingState::TIMER_RECORD);
+        control.OnTimer(ids::TIMER_RECORD);
         waiting += row(columns);
         ASSERT_TRUE(control.WaitForWrites(std::chrono::seconds(10)));
     }
@@ -184,7 +185,7 @@ TEST_F(Recording, AFullDiskShowsOneBoxKeepsWholeRowsAndCatchesUpInOrder)
     // their order, then its own, without a box.
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
     now.second = 4;
-    control.OnTimer(RecordingState::TIMER_RECORD);
+    control.OnTimer(ids::TIMER_RECORD);
     waiting += row(columns);
     EXPECT_EQ(Read(state.settings.reportFileName), whole + waiting);
     EXPECT_EQ(boxes.shown.size(), failureBoxes);
@@ -192,7 +193,7 @@ TEST_F(Recording, AFullDiskShowsOneBoxKeepsWholeRowsAndCatchesUpInOrder)
     // Full once more: a failure after a success is told again.
     tight.rlim_cur = Read(state.settings.reportFileName).size() + 10;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
-    control.OnTimer(RecordingState::TIMER_RECORD);
+    control.OnTimer(ids::TIMER_RECORD);
     EXPECT_TRUE(control.WaitForWrites(std::chrono::seconds(10)));
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
     EXPECT_EQ(boxes.shown.size(), failureBoxes + 1);
@@ -224,11 +225,11 @@ TEST_F(Recording, ASlowDiskNeverHoldsUpTheWindowAndEveryRowArrivesInOrder)
         return t.elapsed();
     };
     int columns = -1;
-    EXPECT_LT(timed(RecordingState::TIMER_RECORD_START), 570) << "the start waited for the disk";
+    EXPECT_LT(timed(ids::TIMER_RECORD_START), 570) << "the start waited for the disk";
     std::string report = row(columns);
     std::string binary = record();
     now.second = 1;
-    EXPECT_LT(timed(RecordingState::TIMER_RECORD), 570) << "a tick waited for the disk";
+    EXPECT_LT(timed(ids::TIMER_RECORD), 570) << "a tick waited for the disk";
     report += row(columns);
     binary += record();
 
@@ -247,12 +248,12 @@ TEST_F(Recording, ClosingOrReopeningWhileRowsWaitLosesNoneAndWritesNoneAfter)
         return file.Append(bytes, error);
     });
     int columns = -1;
-    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    control.OnTimer(ids::TIMER_RECORD_START);
     std::string report = row(columns);
     std::string binary = record();
     for (int tick = 1; tick <= 3; ++tick) {
         now.second = tick;
-        control.OnTimer(RecordingState::TIMER_RECORD);
+        control.OnTimer(ids::TIMER_RECORD);
         report += row(columns);
         binary += record();
     }
@@ -272,7 +273,7 @@ TEST_F(Recording, ClosingOrReopeningWhileRowsWaitLosesNoneAndWritesNoneAfter)
     columns = -1;
     report += row(columns);
     now.second = 5;
-    control.OnTimer(RecordingState::TIMER_RECORD);
+    control.OnTimer(ids::TIMER_RECORD);
     report += row(columns);
     EXPECT_EQ(Read(state.settings.reportFileName), report);
     EXPECT_EQ(ReadFile(state.settings.binaryFileName), binary)
@@ -290,11 +291,11 @@ TEST_F(Recording, TheEndOfTheProgramWritesWhatIsQueued)
     });
     int columns = -1;
     std::string report;
-    ending->OnTimer(RecordingState::TIMER_RECORD_START);
+    ending->OnTimer(ids::TIMER_RECORD_START);
     report += row(columns);
     for (int tick = 1; tick <= 3; ++tick) {
         now.second = tick;
-        ending->OnTimer(RecordingState::TIMER_RECORD);
+        ending->OnTimer(ids::TIMER_RECORD);
         report += row(columns);
     }
     ending.reset();
@@ -314,11 +315,11 @@ TEST_F(Recording, AStalledDiskThatFillsTheQueueSaysSoOnceAndKeepsTheEarliestRows
     });
     int columns = -1;
     std::string kept;
-    stuck.OnTimer(RecordingState::TIMER_RECORD_START);
+    stuck.OnTimer(ids::TIMER_RECORD_START);
     kept += row(columns);
     for (int tick = 1; tick <= 5; ++tick) {
         now.second = tick;
-        stuck.OnTimer(RecordingState::TIMER_RECORD);
+        stuck.OnTimer(ids::TIMER_RECORD);
         const std::string r = row(columns);
         if (tick <= 2)
             kept += r; // the queue holds three rows
@@ -334,7 +335,7 @@ TEST_F(Recording, AStalledDiskThatFillsTheQueueSaysSoOnceAndKeepsTheEarliestRows
     *stalled = false;
     ASSERT_TRUE(stuck.WaitForWrites(std::chrono::seconds(10)));
     now.second = 6;
-    stuck.OnTimer(RecordingState::TIMER_RECORD);
+    stuck.OnTimer(ids::TIMER_RECORD);
     kept += row(columns);
     ASSERT_TRUE(stuck.WaitForWrites(std::chrono::seconds(10)));
     EXPECT_EQ(ReadFile(state.settings.reportFileName), kept);
@@ -379,7 +380,7 @@ TEST_F(Recording, AStartFailureCancelledEndsBothKindsBeforeTheBinaryOpens)
 {
     state.settings.reportFileName = dir / "no-such-folder/raport.txt";
     control.SetSettingsDialog([](QWidget*, RecordingSettings&, std::string&) { return false; });
-    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    control.OnTimer(ids::TIMER_RECORD_START);
     EXPECT_EQ(state.settings.reportEnabled, 0);
     EXPECT_EQ(state.settings.binaryEnabled, 0);
     EXPECT_FALSE(control.binaryOpen());
@@ -391,7 +392,7 @@ TEST_F(Recording, TheSettingsCommandReopensExactlyWhatTheChangeAsksFor)
 {
     state.settings.writeComment = 1;
     state.settings.commentSerialNumber = 1;
-    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    control.OnTimer(ids::TIMER_RECORD_START);
     int columns = -1;
     std::string report = row(columns);
     std::string binary = record();
@@ -450,11 +451,11 @@ TEST_F(Recording, TheSettingsCommandReopensExactlyWhatTheChangeAsksFor)
     change = [](RecordingSettings& s, std::string&) { s.binaryEnabled = 0; };
     binary = Read(state.settings.binaryFileName);
     control.OnRecordingSettings();
-    control.OnTimer(RecordingState::TIMER_RECORD);
+    control.OnTimer(ids::TIMER_RECORD);
     report += row(columns) + row(columns);
     EXPECT_EQ(files(), std::make_pair(report, binary));
     EXPECT_FALSE(control.binaryOpen());
-    EXPECT_TRUE(window.timers.IsRunning(RecordingState::TIMER_RECORD));
+    EXPECT_TRUE(window.timers().IsRunning(ids::TIMER_RECORD));
 }
 
 TEST_F(Recording, AQuestionLeftUnansweredLeavesTheFileAsItWas)
@@ -473,7 +474,7 @@ TEST_F(Recording, AQuestionLeftUnansweredLeavesTheFileAsItWas)
 TEST_F(Recording, ANewNameThatExistsIsAskedAboutAndEachAnswerDoesWhatItSays)
 {
     state.settings.writeComment = 1;
-    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    control.OnTimer(ids::TIMER_RECORD_START);
     const std::string firstBinary = state.settings.binaryFileName;
     const std::string firstReport = state.settings.reportFileName;
     const std::string otherReport = dir / "stary.txt";
@@ -512,7 +513,7 @@ TEST_F(Recording, ANewNameThatExistsIsAskedAboutAndEachAnswerDoesWhatItSays)
     EXPECT_EQ(Read(otherBinary), binary);
     const std::string firstReportRows = ReadFile(firstReport);
     const std::string firstBinaryRecords = ReadFile(firstBinary);
-    control.OnTimer(RecordingState::TIMER_RECORD);
+    control.OnTimer(ids::TIMER_RECORD);
     report += row(columns);
     binary += record();
     EXPECT_EQ(Read(otherReport), report);
@@ -531,7 +532,7 @@ TEST_F(Recording, ANewNameThatExistsIsAskedAboutAndEachAnswerDoesWhatItSays)
 
 TEST_F(Recording, ADismissedQuestionLeavesItsFileAsItIsAndTheRestGoesOn)
 {
-    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    control.OnTimer(ids::TIMER_RECORD_START);
     const std::string report = Read(state.settings.reportFileName);
     std::string binary = Read(state.settings.binaryFileName);
     std::function<void(RecordingSettings&)> change;
@@ -550,13 +551,13 @@ TEST_F(Recording, ADismissedQuestionLeavesItsFileAsItIsAndTheRestGoesOn)
     boxes.answers = { MessageBox::Result::Cancelled };
     control.OnRecordingSettings();
     EXPECT_EQ(boxes.shown.size(), 1U);
-    control.OnTimer(RecordingState::TIMER_RECORD);
+    control.OnTimer(ids::TIMER_RECORD);
     binary += record() + record();
     EXPECT_EQ(Read(state.settings.reportFileName), report);
     EXPECT_EQ(Read(state.settings.binaryFileName), binary);
     EXPECT_FALSE(control.reportOpen());
     EXPECT_EQ(state.settings.reportEnabled, 0) << "the settings say a report records";
-    EXPECT_EQ(window.timers.PeriodMs(RecordingState::TIMER_RECORD), 5000U);
+    EXPECT_EQ(window.timers().PeriodMs(ids::TIMER_RECORD), 5000U);
     EXPECT_EQ(state.settings.intervalSeconds, 5);
 
     // The binary file's question dismissed too: nothing records any more,
@@ -572,12 +573,12 @@ TEST_F(Recording, ADismissedQuestionLeavesItsFileAsItIsAndTheRestGoesOn)
     EXPECT_FALSE(control.binaryOpen());
     EXPECT_EQ(state.settings.binaryEnabled, 0);
     EXPECT_FALSE(state.recording());
-    EXPECT_FALSE(window.timers.IsRunning(RecordingState::TIMER_RECORD));
+    EXPECT_FALSE(window.timers().IsRunning(ids::TIMER_RECORD));
 }
 
 TEST_F(Recording, AReportThatWillNotReopenLeavesTheBinaryFileAndIntervalTellingWhatRecords)
 {
-    control.OnTimer(RecordingState::TIMER_RECORD_START);
+    control.OnTimer(ids::TIMER_RECORD_START);
     const std::string oldBinary = state.settings.binaryFileName;
     const std::string newBinary = dir / "nowe.qmg";
     std::string binary = Read(oldBinary);
@@ -607,8 +608,8 @@ TEST_F(Recording, AReportThatWillNotReopenLeavesTheBinaryFileAndIntervalTellingW
     EXPECT_EQ(state.settings.binaryFileName, oldBinary);
     EXPECT_EQ(state.settings.reportEnabled, 0);
     EXPECT_EQ(state.settings.intervalSeconds, 60);
-    EXPECT_EQ(window.timers.PeriodMs(RecordingState::TIMER_RECORD), 60000U);
-    control.OnTimer(RecordingState::TIMER_RECORD);
+    EXPECT_EQ(window.timers().PeriodMs(ids::TIMER_RECORD), 60000U);
+    control.OnTimer(ids::TIMER_RECORD);
     binary += record();
     EXPECT_EQ(Read(oldBinary), binary);
     EXPECT_FALSE(std::filesystem::exists(newBinary));
@@ -624,5 +625,5 @@ TEST_F(Recording, AReportThatWillNotReopenLeavesTheBinaryFileAndIntervalTellingW
     EXPECT_EQ(Read(oldBinary), binary) << "the old binary file still records";
     EXPECT_EQ(control.recordedFile(), newBinary);
     EXPECT_EQ(state.settings.binaryFileName, newBinary);
-    EXPECT_EQ(window.timers.PeriodMs(RecordingState::TIMER_RECORD), 5000U);
+    EXPECT_EQ(window.timers().PeriodMs(ids::TIMER_RECORD), 5000U);
 }

@@ -1,4 +1,5 @@
 #include "settings/Application.h"
+#include "device/PortControl.h"
 #include "display/MainDialog.h"
 #include "display/ValuePanel.h"
 #include "mqtt/MqttPublisher.h"
@@ -23,7 +24,7 @@ TEST(Application, FirstRunWritesEveryDefaultAndARunWithoutChangesLeavesTheFile)
     ProgramFolder program;
     program.Run([](MainDialog& d) {
         EXPECT_EQ(d.recording.settings.intervalSeconds, 60) << "FILE_INTERVAL default";
-        EXPECT_EQ(d.portNumber, 0);
+        EXPECT_EQ(d.portControl().portNumber, 0);
     });
     EXPECT_EQ(ReadFile(program.ini()),
         ReadFile(std::string(QM482_GOLDEN_DIR) + "/first_run.expected.ini"));
@@ -75,11 +76,11 @@ TEST(Application, SettingsSurviveBetweenRunsThroughTheMembers)
         "[temp]\r\nfont_italic_temp=257\r\nFONT_NAME_TEMP=Liberation Serif\r\n"
         "[general]\r\nport_nr=3\r\nTOPMOST=1\r\n");
     program.Run([](MainDialog& d) {
-        EXPECT_EQ(d.portNumber, 3) << "lower-case keys are found";
+        EXPECT_EQ(d.portControl().portNumber, 3) << "lower-case keys are found";
         EXPECT_TRUE(d.topmost);
         EXPECT_EQ(d.temperaturePanel().valueFontDescription().italic, 1);
         EXPECT_EQ(d.temperaturePanel().valueFontDescription().faceName, "Liberation Serif");
-        d.portNumber = 5;
+        d.portControl().portNumber = 5;
         d.humidityPanel().SetBackgroundColour(255);
         d.recording.settings.reportFileName = "/home/op/pomiary;2024.txt";
     });
@@ -87,7 +88,7 @@ TEST(Application, SettingsSurviveBetweenRunsThroughTheMembers)
     EXPECT_NE(text.find("font_italic_temp=1\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("port_nr=5\r\n"), std::string::npos) << text;
     program.Run([](MainDialog& d) {
-        EXPECT_EQ(d.portNumber, 5);
+        EXPECT_EQ(d.portControl().portNumber, 5);
         EXPECT_EQ(d.humidityPanel().backgroundColour(), 255u);
         EXPECT_EQ(d.recording.settings.reportFileName, "/home/op/pomiary;2024.txt");
     });

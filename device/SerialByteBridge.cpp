@@ -1,4 +1,4 @@
-#include "platform/SerialByteBridge.h"
+#include "device/SerialByteBridge.h"
 
 #include "platform/PostedCalls.h"
 
