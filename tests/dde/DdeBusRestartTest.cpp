@@ -8,7 +8,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "DdeTestClient.h"
+#include "support/DdeTestClient.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include "DdeTestClient.h"
+#include "support/DdeTestClient.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "dde/DdeServer.h"
 #include "dde/ItemText.h"
 
-#include "DdeTestClient.h"
+#include "support/DdeTestClient.h"
 
 #include <QEventLoop>
 #include <QProcess>

@@ -1,5 +1,5 @@
 #include "display/MainDialog.h"
-#include "DdeTestClient.h"
+#include "support/DdeTestClient.h"
 #include "dde/DdeStartRule.h"
 #include "device/FrameEncoder.h"
 #include "device/PortControl.h"

@@ -1,4 +1,4 @@
-#include "DdeTestClient.h"
+#include "support/DdeTestClient.h"
 
 #include "platform/DdeTopicPair.h"
 
