@@ -395,7 +395,7 @@ void ChartWindow::ChooseAndOpen()
     if (!path_.isEmpty())
         choice.folder = QFileInfo(path_).absolutePath().toStdString();
     std::string chosen;
-    if (Choosers::Instance().ChooseFile(this, choice, chosen))
+    if (Choosers::instance().ChooseFile(this, choice, chosen))
         Open(QString::fromStdString(chosen));
 }
 
@@ -415,7 +415,7 @@ void ChartWindow::ChooseAndExport(bool csv)
     if (!path_.isEmpty())
         choice.folder = QFileInfo(path_).absolutePath().toStdString();
     std::string chosen;
-    if (!Choosers::Instance().ChooseFile(this, choice, chosen))
+    if (!Choosers::instance().ChooseFile(this, choice, chosen))
         return;
     const QString target = QString::fromStdString(chosen);
     if (!(csv ? ExportCsv(target) : ExportImage(target)))

@@ -40,14 +40,6 @@ bool PortList::Present(int port) const
     return InRange(port) && entries_[static_cast<std::size_t>(port - 1)].has_value();
 }
 
-unsigned PortList::Count() const
-{
-    unsigned n = 0;
-    for (const auto& entry : entries_)
-        n += entry ? 1 : 0;
-    return n;
-}
-
 std::string PortList::CutPortSuffix(std::string_view description)
 {
     constexpr std::string_view marker = " (COM";

@@ -22,7 +22,6 @@ public:
     void Add(int port, std::string_view description);
 
     bool Present(int port) const;
-    unsigned Count() const;
 
     // Builds the port list text; a description ending in " (COMn)" loses
     // that suffix.

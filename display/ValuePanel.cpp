@@ -139,7 +139,7 @@ void ValuePanel::ApplyFont(const FontDescription& description)
 void ValuePanel::ChooseValueFont()
 {
     FontDescription d = valueFontDescription_;
-    if (!Choosers::Instance().ChooseFont(nullptr, d))
+    if (!Choosers::instance().ChooseFont(nullptr, d))
         return;
     ApplyFont(d);
 }
@@ -147,7 +147,7 @@ void ValuePanel::ChooseValueFont()
 void ValuePanel::ChooseBackgroundColour()
 {
     unsigned c = backgroundColour_;
-    if (Choosers::Instance().ChooseColour(nullptr, c))
+    if (Choosers::instance().ChooseColour(nullptr, c))
         backgroundColour_ = c;
     RepaintNow();
 }
@@ -155,7 +155,7 @@ void ValuePanel::ChooseBackgroundColour()
 void ValuePanel::ChooseTextColour()
 {
     unsigned c = textColour_;
-    if (Choosers::Instance().ChooseColour(nullptr, c))
+    if (Choosers::instance().ChooseColour(nullptr, c))
         textColour_ = c;
     RepaintNow();
 }

@@ -35,7 +35,7 @@ void WindowPlacement::ShowAtSaved()
     window_.setGeometry(r.left, r.top, w, h);
 }
 
-WindowRect WindowPlacement::CurrentRect() const
+WindowRect WindowPlacement::currentRect() const
 {
     const QRect g = window_.normalGeometry();
     return { g.left(), g.top(), g.left() + g.width(), g.top() + g.height() };
@@ -45,7 +45,7 @@ void WindowPlacement::Remember()
 {
     // Where the position cannot be known (Wayland reports 0, 0), the one read
     // at start is kept rather than overwritten with a guess.
-    savedRect_ = RectToSave(savedRect_, CurrentRect(), can_);
+    savedRect_ = RectToSave(savedRect_, currentRect(), can_);
 }
 
 void WindowPlacement::ApplySavedTopmost()

@@ -30,7 +30,7 @@ public:
     void ToggleTopmost();
 
 private:
-    WindowRect CurrentRect() const;
+    WindowRect currentRect() const;
     void SetBand(bool onTop);
     void ShowChecked(bool onTop);
 

@@ -30,7 +30,7 @@ bool CompanionLauncher::Run()
         return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     };
     search.isExecutable = detached_process::IsExecutableFile;
-    for (const auto& argv : search.Launches()) {
+    for (const auto& argv : search.launches()) {
         if (detached_process::Start(argv) == 0)
             return true;
     }

@@ -2,7 +2,7 @@
 
 #include "extras/LinkRules.h"
 
-std::vector<std::vector<std::string>> CompanionSearch::Launches() const
+std::vector<std::vector<std::string>> CompanionSearch::launches() const
 {
     std::vector<std::string> dirs { programDirectory, "." };
     dirs.insert(dirs.end(), pathDirectories.begin(), pathDirectories.end());

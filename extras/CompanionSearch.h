@@ -16,5 +16,5 @@ struct CompanionSearch {
     std::function<bool(const std::string&)> isFile;
     std::function<bool(const std::string&)> isExecutable;
 
-    std::vector<std::vector<std::string>> Launches() const;
+    std::vector<std::vector<std::string>> launches() const;
 };

@@ -63,9 +63,9 @@ constinit Responder<Choosers> g_choosers(g_modal);
 
 } // namespace
 
-Choosers& Choosers::Instance()
+Choosers& Choosers::instance()
 {
-    return g_choosers.Current();
+    return g_choosers.current();
 }
 
 Choosers* Choosers::Install(Choosers* choosers)

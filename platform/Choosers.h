@@ -38,7 +38,7 @@ public:
     // chooser unless a test answers instead.
     virtual bool ChooseFile(QWidget* parent, FileChoice& choice, std::string& path);
 
-    static Choosers& Instance();
+    static Choosers& instance();
     // Installs `choosers` (not owned), returns the previous; nullptr
     // restores the real dialogs.
     static Choosers* Install(Choosers* choosers);

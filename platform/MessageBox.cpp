@@ -91,9 +91,9 @@ constinit Responder<MessageBox> g_box(g_modal);
 
 } // namespace
 
-MessageBox& MessageBox::Instance()
+MessageBox& MessageBox::instance()
 {
-    return g_box.Current();
+    return g_box.current();
 }
 
 MessageBox* MessageBox::Install(MessageBox* box)

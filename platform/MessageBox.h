@@ -19,7 +19,7 @@ public:
     virtual Result Show(QWidget* parent, const QString& text, Icon icon, Buttons buttons) = 0;
 
     // The service in use; a real modal box unless a test installed another.
-    static MessageBox& Instance();
+    static MessageBox& instance();
     // Installs `box` (not owned) and returns the previous one; nullptr
     // restores the real box.
     static MessageBox* Install(MessageBox* box);
@@ -32,5 +32,5 @@ inline MessageBox::Result ShowMessage(QWidget* parent, const QString& text,
     MessageBox::Icon icon = MessageBox::Icon::Exclamation,
     MessageBox::Buttons buttons = MessageBox::Buttons::Ok)
 {
-    return MessageBox::Instance().Show(parent, text, icon, buttons);
+    return MessageBox::instance().Show(parent, text, icon, buttons);
 }

@@ -10,7 +10,7 @@ public:
     {
     }
 
-    Service& Current() const { return *current_; }
+    Service& current() const { return *current_; }
 
     // Installs `other` (not owned) and returns the previous one; nullptr
     // restores the real one.

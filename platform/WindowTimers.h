@@ -19,14 +19,14 @@ public:
     // Returns the id the timer runs under, 0 if it could not be started.
     unsigned SetTimer(unsigned id, unsigned periodMs);
     bool KillTimer(unsigned id);
-    bool IsRunning(unsigned id) const { return running_.count(id) != 0; }
+    bool isRunning(unsigned id) const { return running_.count(id) != 0; }
     // The period the timer runs at, 0 when it does not run.
     unsigned PeriodMs(unsigned id) const
     {
         const auto it = periods_.find(id);
         return it != periods_.end() ? it->second : 0;
     }
-    int Count() const { return static_cast<int>(running_.size()); }
+    int count() const { return static_cast<int>(running_.size()); }
 
 protected:
     void timerEvent(QTimerEvent* event) override;

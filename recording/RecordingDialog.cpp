@@ -47,7 +47,7 @@ std::string folderOf(std::initializer_list<std::string> files)
 bool chooseFile(QWidget* parent, FileChoice choice, std::string& path)
 {
     std::string chosen;
-    if (!Choosers::Instance().ChooseFile(parent, choice, chosen))
+    if (!Choosers::instance().ChooseFile(parent, choice, chosen))
         return false;
     const bool known = choice.selectedFilter >= 0
         && choice.selectedFilter < static_cast<int>(choice.filters.size());

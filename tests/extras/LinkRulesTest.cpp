@@ -61,22 +61,22 @@ TEST(CompanionSearch, WineWithTheExeThenNativeThenTheChartViewerOnTheRecordedFil
     s.isFile = [&](const std::string& p) { return files.count(p) + programs.count(p) > 0; };
     s.isExecutable = [&](const std::string& p) { return programs.count(p) > 0; };
 
-    EXPECT_TRUE(s.Launches().empty());
+    EXPECT_TRUE(s.launches().empty());
 
     // Plotan.exe without wine is no launch; the chart viewer beside the program is.
     files = { "./Plotan.exe" };
     programs = { "/opt/qm/qm482-chart" };
-    EXPECT_EQ(s.Launches(),
+    EXPECT_EQ(s.launches(),
         (std::vector<std::vector<std::string>> { { "/opt/qm/qm482-chart", "/data/a.qmg" } }));
 
     programs = { "/usr/bin/wine", "/opt/qm/Plotan", "/opt/qm/qm482-chart" };
     files = { "/opt/qm/Plotan.exe", "./Plotan.exe" };
     s.recordedFile.clear();
-    EXPECT_EQ(s.Launches(),
+    EXPECT_EQ(s.launches(),
         (std::vector<std::vector<std::string>> { { "/usr/bin/wine", "/opt/qm/Plotan.exe" },
             { "/opt/qm/Plotan" }, { "/opt/qm/qm482-chart" } }));
 
     // An empty PATH entry is the current folder.
     programs = { "./Plotan" };
-    EXPECT_EQ(s.Launches(), (std::vector<std::vector<std::string>> { { "./Plotan" } }));
+    EXPECT_EQ(s.launches(), (std::vector<std::vector<std::string>> { { "./Plotan" } }));
 }

@@ -51,7 +51,7 @@ TEST(ColourChooser, CustomColoursStartWhiteAndLastForTheRun)
         d.accept();
     });
     unsigned colour = 255;
-    EXPECT_TRUE(Choosers::Instance().ChooseColour(nullptr, colour));
+    EXPECT_TRUE(Choosers::instance().ChooseColour(nullptr, colour));
     EXPECT_EQ(colour, 10u + 256u * 20u + 65536u * 30u);
     EXPECT_EQ(first, qRgb(255, 255, 255)) << "another run's custom colour came back";
     EXPECT_EQ(owner, &window) << "the chooser does not belong to the active window";
@@ -61,7 +61,7 @@ TEST(ColourChooser, CustomColoursStartWhiteAndLastForTheRun)
         kept = QColorDialog::customColor(5).rgb();
         d.reject();
     });
-    EXPECT_FALSE(Choosers::Instance().ChooseColour(nullptr, colour));
+    EXPECT_FALSE(Choosers::instance().ChooseColour(nullptr, colour));
     EXPECT_EQ(colour, 10u + 256u * 20u + 65536u * 30u);
     EXPECT_EQ(kept, qRgb(0, 0, 255)) << "the custom colour was lost between two choosers";
     std::filesystem::remove_all(config);

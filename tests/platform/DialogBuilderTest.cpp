@@ -301,9 +301,9 @@ TEST(MessageBoxService, ScriptedResponderAnswersAndRecords)
         ASSERT_EQ(script.shown.size(), 2u);
         EXPECT_EQ(script.shown[1].icon, MessageBox::Icon::Error);
         EXPECT_EQ(script.count(QStringLiteral("Błąd inicjalizacji DDE!")), 1);
-        EXPECT_EQ(&MessageBox::Instance(), &script);
+        EXPECT_EQ(&MessageBox::instance(), &script);
     }
-    EXPECT_EQ(dynamic_cast<ScriptedMessageBox*>(&MessageBox::Instance()), nullptr);
+    EXPECT_EQ(dynamic_cast<ScriptedMessageBox*>(&MessageBox::instance()), nullptr);
     EXPECT_EQ(MessageBox::Caption(), QStringLiteral("platform_tests"));
 }
 

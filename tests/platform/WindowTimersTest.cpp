@@ -14,14 +14,14 @@ TEST(WindowTimers, ExpiriesReachTheHandlerByIdAndReArmingReplaces)
     WindowTimers timers([&](unsigned id) { fired.push_back(id); });
     EXPECT_EQ(timers.SetTimer(1035, 10), 1035u);
     EXPECT_EQ(timers.SetTimer(1035, 10), 1035u);
-    EXPECT_EQ(timers.Count(), 1) << "re-arming must not add a second timer";
+    EXPECT_EQ(timers.count(), 1) << "re-arming must not add a second timer";
     EXPECT_EQ(timers.SetTimer(0, 10), 0u);
     ASSERT_TRUE(spinUntil([&] { return fired.size() >= 2; }));
     for (unsigned id : fired)
         EXPECT_EQ(id, 1035u);
     EXPECT_TRUE(timers.KillTimer(1035));
     EXPECT_FALSE(timers.KillTimer(1035));
-    EXPECT_FALSE(timers.IsRunning(1035));
+    EXPECT_FALSE(timers.isRunning(1035));
     const auto count = fired.size();
     QTimer::singleShot(60, [] {});
     spinUntil([] { return false; }, 80);

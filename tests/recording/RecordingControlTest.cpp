@@ -95,8 +95,8 @@ TEST_F(Recording, StartAppendsToWhatIsThereWritesAtOnceThenEveryInterval)
     EXPECT_EQ(Read(state.settings.reportFileName), report) << "no header, or not appended";
     EXPECT_EQ(Read(state.settings.binaryFileName), binary);
     EXPECT_TRUE(boxes.shown.empty()) << "the start asked or warned";
-    EXPECT_FALSE(window.timers().IsRunning(ids::TIMER_RECORD_START));
-    EXPECT_TRUE(window.timers().IsRunning(ids::TIMER_RECORD));
+    EXPECT_FALSE(window.timers().isRunning(ids::TIMER_RECORD_START));
+    EXPECT_TRUE(window.timers().isRunning(ids::TIMER_RECORD));
     EXPECT_EQ(state.recordTimer, ids::TIMER_RECORD);
     EXPECT_TRUE(state.recording());
     EXPECT_GT(window.statusUpdates, 0);
@@ -455,7 +455,7 @@ TEST_F(Recording, TheSettingsCommandReopensExactlyWhatTheChangeAsksFor)
     report += row(columns) + row(columns);
     EXPECT_EQ(files(), std::make_pair(report, binary));
     EXPECT_FALSE(control.binaryOpen());
-    EXPECT_TRUE(window.timers().IsRunning(ids::TIMER_RECORD));
+    EXPECT_TRUE(window.timers().isRunning(ids::TIMER_RECORD));
 }
 
 TEST_F(Recording, AQuestionLeftUnansweredLeavesTheFileAsItWas)
@@ -573,7 +573,7 @@ TEST_F(Recording, ADismissedQuestionLeavesItsFileAsItIsAndTheRestGoesOn)
     EXPECT_FALSE(control.binaryOpen());
     EXPECT_EQ(state.settings.binaryEnabled, 0);
     EXPECT_FALSE(state.recording());
-    EXPECT_FALSE(window.timers().IsRunning(ids::TIMER_RECORD));
+    EXPECT_FALSE(window.timers().isRunning(ids::TIMER_RECORD));
 }
 
 TEST_F(Recording, AReportThatWillNotReopenLeavesTheBinaryFileAndIntervalTellingWhatRecords)
