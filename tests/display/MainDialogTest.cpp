@@ -1,5 +1,4 @@
 #include "display/MainDialog.h"
-#include "support/DdeTestClient.h"
 #include "dde/DdeStartRule.h"
 #include "device/FrameEncoder.h"
 #include "device/PortControl.h"
@@ -8,6 +7,7 @@
 #include "display/ValuePanel.h"
 #include "display/WindowPlacement.h"
 #include "resources/CommandIds.h"
+#include "support/DdeTestClient.h"
 #include "support/EventLoop.h"
 #include "support/Pty.h"
 #include "support/ScriptedMessageBox.h"
