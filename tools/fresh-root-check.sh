@@ -30,6 +30,9 @@ command -v debootstrap >/dev/null ||
 repo=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 if [ -z "$root" ]; then
   root=$(mktemp -d /var/tmp/qm482-root.XXXXXX)
+  # mktemp makes it 0700: as the root's "/", that would lock out the
+  # suites and journeys that run as a user who is not root.
+  chmod 755 "$root"
 fi
 mounted=()
 
