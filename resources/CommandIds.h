@@ -18,6 +18,8 @@ inline constexpr int ID_RUN_PLOTAN = 32795;
 inline constexpr int ID_MORE_SETTINGS = 32796;
 inline constexpr int ID_PROMOTION = 32797;
 inline constexpr int ID_MQTT = 32810;
+inline constexpr int ID_ALARMS = 32811;
+inline constexpr int ID_ACKNOWLEDGE_ALARMS = 32812;
 // The about item of the window's context menu.
 inline constexpr int IDM_ABOUTBOX = 16;
 // The application's help command (F1).
@@ -32,5 +34,7 @@ inline constexpr unsigned TIMER_PORT_DIALOG = 1069;
 inline constexpr unsigned TIMER_PROMOTION = 1070;
 // Reopens a port whose device went away (a USB adapter pulled).
 inline constexpr unsigned TIMER_PORT_REOPEN = 1071;
+// Evaluates the alarms once a second between frames (waits, repeats).
+inline constexpr unsigned TIMER_ALARM_TICK = 1072;
 
 } // namespace ids

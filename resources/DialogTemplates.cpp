@@ -182,6 +182,7 @@ const std::map<int, std::vector<MenuPopupTemplate>>& menus()
             {
                 { "Program",
                     { { ::ids::ID_RUN_PLOTAN, "Uruchom Plotan" }, { 0, "" },
+                        { ::ids::ID_ACKNOWLEDGE_ALARMS, "Potwierdź alarmy" }, { 0, "" },
                         { ::ids::ID_CLOSE, "Zamknij" } } },
                 { "Widok",
                     { { ::ids::ID_COLOURS, "Kolory" }, { ::ids::ID_FONTS, "Czcionki" },
@@ -190,7 +191,8 @@ const std::map<int, std::vector<MenuPopupTemplate>>& menus()
                     { { ::ids::ID_SERIAL_PORT, "Port szeregowy" },
                         { ::ids::ID_RECORDING, "Rejestracja do pliku" },
                         { ::ids::ID_MORE_SETTINGS, "Ustawienia dodatkowe" },
-                        { ::ids::ID_MQTT, "Publikowanie MQTT" } } },
+                        { ::ids::ID_MQTT, "Publikowanie MQTT" },
+                        { ::ids::ID_ALARMS, "Alarmy" } } },
                 { "Pomoc",
                     { { ::ids::ID_HELP, "Pomoc" }, { ::ids::ID_PROMOTION, "Program Varda" },
                         { ::ids::ID_ABOUT, "O programie" } } },

@@ -92,6 +92,8 @@ inline constexpr int kExtraSettingsDialog = 159;
 inline constexpr int kLogoBitmap = 148;
 // Publishing to an MQTT broker.
 inline constexpr int kMqttDialog = 150;
+// Alarms.
+inline constexpr int kAlarmDialog = 151;
 } // namespace ids
 
 } // namespace resources

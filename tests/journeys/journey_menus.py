@@ -4,14 +4,16 @@ from desktop import JourneyFailure, wait_for
 from driver import ini_values
 
 # The main menu as the window must show it, in order; "-" a separator.
-MAIN_MENU = [("Program", ["Uruchom Plotan", "-", "Zamknij"]),
+MAIN_MENU = [("Program", ["Uruchom Plotan", "-", "Potwierdź alarmy", "-", "Zamknij"]),
              ("Widok", ["Kolory", "Czcionki", "Zawsze na wierzchu"]),
-             # MQTT publishing comes after the meter's own settings.
+             # MQTT publishing and alarms come after the meter's own settings.
              ("Ustawienia", ["Port szeregowy", "Rejestracja do pliku", "Ustawienia dodatkowe",
-                             "Publikowanie MQTT"]),
+                             "Publikowanie MQTT", "Alarmy"]),
              ("Pomoc", ["Pomoc", "Program Varda", "O programie"])]
 MUST_BE_ENABLED = {("Program", "Zamknij"), ("Widok", "Zawsze na wierzchu"),
-                   ("Ustawienia", "Port szeregowy")}
+                   ("Ustawienia", "Port szeregowy"), ("Ustawienia", "Alarmy")}
+# Only while an alarm waits for its acknowledgement.
+MUST_BE_DISABLED = {("Program", "Potwierdź alarmy")}
 # The window each command opens, where it is known.
 OPENS = {("Ustawienia", "Port szeregowy"): "Porty"}
 
@@ -43,6 +45,8 @@ def journey_menus(j):
     missing = MUST_BE_ENABLED - set(enabled)
     if missing:
         j.fail(f"commands shown disabled: {sorted(missing)}")
+    if MUST_BE_DISABLED & set(enabled):
+        j.fail(f"commands shown enabled with nothing to do: {sorted(MUST_BE_DISABLED & set(enabled))}")
     print("enabled commands:", enabled)
 
     for menu, item in enabled:

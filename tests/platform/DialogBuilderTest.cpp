@@ -197,15 +197,17 @@ TEST(DialogBuilder, MainMenuHasEveryCommandWithItsText)
         &bar, resources::ids::kMainMenu, [&](int id) { commands.push_back(id); });
     const std::set<int> expected { ids::ID_RUN_PLOTAN, ids::ID_CLOSE, ids::ID_COLOURS,
         ids::ID_FONTS, ids::ID_TOPMOST, ids::ID_SERIAL_PORT, ids::ID_RECORDING,
-        ids::ID_MORE_SETTINGS, ids::ID_HELP, ids::ID_PROMOTION, ids::ID_ABOUT, ids::ID_MQTT };
+        ids::ID_MORE_SETTINGS, ids::ID_HELP, ids::ID_PROMOTION, ids::ID_ABOUT, ids::ID_MQTT, ids::ID_ALARMS,
+        ids::ID_ACKNOWLEDGE_ALARMS };
     EXPECT_EQ(actions.size(), static_cast<int>(expected.size()));
     for (int id : expected)
         ASSERT_TRUE(actions.contains(id)) << id;
     EXPECT_EQ(actions[ids::ID_TOPMOST]->text(), QStringLiteral("Zawsze na wierzchu"));
     EXPECT_EQ(actions[ids::ID_RECORDING]->text(), QStringLiteral("Rejestracja do pliku"));
-    // Publishing comes after the settings the program always had.
+    // Publishing and alarms come after the settings the program always had.
     const QList<QAction*> settings = bar.actions()[2]->menu()->actions();
-    EXPECT_EQ(settings.back(), actions[ids::ID_MQTT]);
+    EXPECT_EQ(settings[settings.size() - 2], actions[ids::ID_MQTT]);
+    EXPECT_EQ(settings.back(), actions[ids::ID_ALARMS]);
     EXPECT_EQ(actions[ids::ID_MQTT]->text(), QStringLiteral("Publikowanie MQTT"));
     EXPECT_EQ(bar.actions().size(), 4);
     EXPECT_EQ(bar.actions()[0]->text(), QStringLiteral("Program"));

@@ -1,0 +1,60 @@
+#pragma once
+
+// Texts of the alarms: the status line, the panels, the notification, the
+// dialog's boxes (UTF-8).
+namespace texts::alarm {
+
+// The status line's last fragment: "Alarm: " and each alarm, ", " between.
+inline constexpr const char* kStatusPrefix = "Alarm: ";
+inline constexpr const char* kStatusSeparator = ", ";
+inline constexpr const char* kStatusEnd = ". ";
+inline constexpr const char* kAcknowledged = " (potwierdzony)";
+// An alarm, by its limit.
+inline constexpr const char* kTemperatureHigh = "temperatura powyżej %.1f °C";
+inline constexpr const char* kTemperatureLow = "temperatura poniżej %.1f °C";
+inline constexpr const char* kHumidityHigh = "wilgotność powyżej %.1f %%";
+inline constexpr const char* kHumidityLow = "wilgotność poniżej %.1f %%";
+inline constexpr const char* kPressureHigh = "ciśnienie powyżej %.1f hPa";
+inline constexpr const char* kPressureLow = "ciśnienie poniżej %.1f hPa";
+inline constexpr const char* kCondensation = "ryzyko kondensacji (punkt rosy bliżej niż %.1f °C)";
+inline constexpr const char* kLinkLost = "brak komunikacji z miernikiem";
+inline constexpr const char* kMeterError = "błąd miernika";
+// The panel's accessible description: what it shows, then its alarm.
+inline constexpr const char* kPanelAlarm = "%s; alarm: %s";
+// Shown in the panel's caption band while it is in alarm.
+inline constexpr const char* kPanelBadge = "ALARM";
+
+// The dew point in the status line, when asked for.
+inline constexpr const char* kDewPoint = "Punkt rosy %.1f °C. ";
+
+// The desktop notification.
+inline constexpr const char* kNotificationSummary = "QM-482 nr %d: alarm";
+inline constexpr const char* kBodyTemperatureHigh = "Temperatura %.1f °C, powyżej progu %.1f °C.";
+inline constexpr const char* kBodyTemperatureLow = "Temperatura %.1f °C, poniżej progu %.1f °C.";
+inline constexpr const char* kBodyHumidityHigh = "Wilgotność %.1f %%, powyżej progu %.1f %%.";
+inline constexpr const char* kBodyHumidityLow = "Wilgotność %.1f %%, poniżej progu %.1f %%.";
+inline constexpr const char* kBodyPressureHigh = "Ciśnienie %.1f hPa, powyżej progu %.1f hPa.";
+inline constexpr const char* kBodyPressureLow = "Ciśnienie %.1f hPa, poniżej progu %.1f hPa.";
+inline constexpr const char* kBodyCondensation
+    = "Ryzyko kondensacji: temperatura tylko %.1f °C nad punktem rosy (próg %.1f °C).";
+inline constexpr const char* kBodyLinkLost = "Brak komunikacji z miernikiem.";
+inline constexpr const char* kBodyMeterError = "Miernik zgłasza błąd pomiaru lub kalibracji.";
+inline constexpr const char* kBodyAcknowledged = " Alarm potwierdzony.";
+inline constexpr const char* kActionAcknowledge = "Potwierdź";
+
+// The dialog's boxes.
+inline constexpr const char* kTemperatureLowAboveHigh
+    = "Dolny próg temperatury jest wyższy od górnego.";
+inline constexpr const char* kHumidityLowAboveHigh
+    = "Dolny próg wilgotności jest wyższy od górnego.";
+inline constexpr const char* kPressureLowAboveHigh = "Dolny próg ciśnienia jest wyższy od górnego.";
+inline constexpr const char* kNegativeHysteresis = "Histereza nie może być ujemna.";
+inline constexpr const char* kNegativeDelay = "Czas opóźnienia nie może być ujemny.";
+inline constexpr const char* kNegativeSpread = "Różnica do punktu rosy nie może być ujemna.";
+inline constexpr const char* kNotANumber = "To nie jest liczba. Wpisz np. 25.5";
+
+// Written to standard error (the user's journal).
+inline constexpr const char* kLogWriteFailed = "Nie można zapisać dziennika alarmów %s: %s";
+inline constexpr const char* kCommandFailed = "Polecenie alarmu %s nie powiodło się: %s";
+
+} // namespace texts::alarm
