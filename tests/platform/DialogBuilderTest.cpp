@@ -64,9 +64,10 @@ TEST(DialogBuilder, TemplateControlsExistWithIdsTextsAndDialogUnitGeometry)
 
 TEST(DialogBuilder, ControlsOfEveryTemplateLieInsideAndApart)
 {
-    for (int id : { resources::ids::kMainDialog, resources::ids::kPortDialog,
-             resources::ids::kWaitDialog, resources::ids::kColoursDialog,
-             resources::ids::kFontsDialog, resources::ids::kRecordingDialog }) {
+    for (int id :
+        { resources::ids::kMainDialog, resources::ids::kPortDialog, resources::ids::kWaitDialog,
+            resources::ids::kColoursDialog, resources::ids::kFontsDialog,
+            resources::ids::kRecordingDialog, resources::ids::kAlarmDialog }) {
         QDialog dialog;
         ASSERT_TRUE(DialogBuilder::Build(&dialog, id));
         std::vector<QWidget*> controls;
