@@ -1,18 +1,53 @@
 // qm482-chart: the recordings of QM482 (binary file or text report) as
-// charts on a time axis, following the file while it grows.
+// charts on a time axis, following the file while it grows, with the alarm
+// limits of the program's settings and the periods of its alarm log.
+#include "chart/ChartCommandLine.h"
+#include "chart/ChartSettings.h"
 #include "chart/ChartWindow.h"
+#include "resources/ChartTexts.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qm482-chart"));
+    const ChartCommandLine command = ParseChartCommandLine(QApplication::arguments());
+    switch (command.outcome) {
+    case ChartCommandLine::Outcome::Help:
+    case ChartCommandLine::Outcome::Version:
+        std::fputs(command.output.toLocal8Bit().constData(), stdout);
+        return 0;
+    case ChartCommandLine::Outcome::BadUsage:
+        std::fputs(command.output.toLocal8Bit().constData(), stderr);
+        return 2;
+    case ChartCommandLine::Outcome::Run:
+        break;
+    }
+    const ChartOptions& options = command.options;
+
     ChartWindow window;
     window.resize(1000, 720);
+    // Limits of a file named on the command line, else of the program's own
+    // file; that one missing, or without alarms, draws nothing.
+    AlarmSettings settings;
+    const std::string settingsPath = options.settings.isEmpty() ? chart::ProgramSettingsPath()
+                                                                : options.settings.toStdString();
+    if (chart::LoadAlarmSettingsFrom(settingsPath, settings) != chart::SettingsRead::Loaded
+        && !options.settings.isEmpty())
+        std::fprintf(stderr, "%s\n",
+            QString::fromUtf8(texts::chart::kSettingsUnreadable)
+                .arg(options.settings)
+                .toLocal8Bit()
+                .constData());
+    window.SetAlarmSettings(settings);
+    window.ShowDewPoint(options.dewPoint);
     window.show();
-    const QStringList args = QApplication::arguments();
-    if (args.size() > 1)
-        window.Open(args.at(1));
+    if (!options.file.isEmpty())
+        window.Open(options.file);
+    if (!options.alarms.isEmpty())
+        window.OpenAlarmLog(options.alarms);
     return QApplication::exec();
 }

@@ -43,6 +43,13 @@ void ChartRecording::Reset()
     parser_ = report::Parser();
 }
 
+void ChartRecording::KeepDewPoint(bool keep)
+{
+    keepDewPoint_ = keep;
+    for (auto& [serial, series] : series_)
+        series.KeepDewPoint(keep);
+}
+
 std::size_t ChartRecording::damaged() const
 {
     return kind_ == Kind::Binary ? damage_ : parser_.badRows();
@@ -50,7 +57,10 @@ std::size_t ChartRecording::damaged() const
 
 void ChartRecording::Add(const LocalTime& time, const Readings& readings)
 {
-    series_[readings.serialNumber].Append(WallSeconds(time), readings);
+    auto [it, added] = series_.try_emplace(readings.serialNumber);
+    if (added)
+        it->second.KeepDewPoint(keepDewPoint_);
+    it->second.Append(WallSeconds(time), readings);
     ++records_;
 }
 

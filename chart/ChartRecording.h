@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart/ChartSeries.h"
+#include "chart/FollowedContent.h"
 #include "recording/ReportParser.h"
 
 #include <cstdint>
@@ -11,7 +12,7 @@
 // A recording being read into chart series, one per serial number: a binary
 // measurement file or a text report, fed whole or piece by piece as it
 // grows. Damage is counted and skipped, never fatal.
-class ChartRecording {
+class ChartRecording : public FollowedContent {
 public:
     enum class Kind { Binary, Report };
 
@@ -21,9 +22,11 @@ public:
 
     // The bytes that follow those fed so far. Keeps an unfinished record or
     // line until the rest arrives.
-    void Feed(std::string_view bytes);
+    void Feed(std::string_view bytes) override;
     // Back to an empty recording, as for a file that was emptied or replaced.
-    void Reset();
+    void Reset() override;
+    // The dew point column in every series, those still to come included.
+    void KeepDewPoint(bool keep);
 
     Kind kind() const { return kind_; }
     const std::map<int, ChartSeries>& series() const { return series_; }
@@ -32,7 +35,7 @@ public:
     // Damaged stretches of a binary file, unreadable rows of a report.
     std::size_t damaged() const;
     // Bytes taken from the file so far, the unfinished tail included.
-    std::uint64_t fed() const { return fed_; }
+    std::uint64_t fed() const override { return fed_; }
 
 private:
     void Add(const LocalTime& time, const Readings& readings);
@@ -47,5 +50,6 @@ private:
     std::uint64_t lastDamageEnd_ = 0;
     std::size_t records_ = 0;
     std::size_t damage_ = 0;
+    bool keepDewPoint_ = false;
     report::Parser parser_;
 };

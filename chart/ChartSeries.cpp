@@ -1,15 +1,25 @@
 #include "chart/ChartSeries.h"
 
+#include "alarms/DewPoint.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <optional>
 
 namespace {
 
 float stored(const RecordedQuantity& q)
 {
     return q.valid ? static_cast<float>(q.value) : std::numeric_limits<float>::quiet_NaN();
+}
+
+float dewPointOf(float temperature, float humidity)
+{
+    // DewPoint refuses a value that is not a number.
+    const std::optional<double> d = DewPoint(temperature, humidity);
+    return d ? static_cast<float>(*d) : std::numeric_limits<float>::quiet_NaN();
 }
 
 // Days since 1970-01-01 of a proleptic Gregorian date.
@@ -34,8 +44,32 @@ void ChartSeries::Append(std::int64_t time, const Readings& readings)
     value_[0].push_back(stored(readings.temperature));
     value_[1].push_back(stored(readings.humidity));
     value_[2].push_back(stored(readings.pressure));
-    for (int q = 0; q < kQuantities; ++q)
+    if (keepDewPoint_)
+        value_[kDewPoint].push_back(dewPointOf(value_[0].back(), value_[1].back()));
+    for (int q = 0; q < columns(); ++q)
         summary_[q].Add(time_.size() - 1, step, value_[q].back());
+}
+
+void ChartSeries::KeepDewPoint(bool keep)
+{
+    if (keep == keepDewPoint_)
+        return;
+    keepDewPoint_ = keep;
+    auto& column = value_[kDewPoint];
+    chart::Summary& summary = summary_[kDewPoint];
+    column.clear();
+    summary.Clear();
+    if (!keep) {
+        column.shrink_to_fit();
+        summary.blocks.shrink_to_fit();
+        summary.longestStep.shrink_to_fit();
+        return;
+    }
+    column.reserve(time_.size());
+    for (std::size_t i = 0; i < time_.size(); ++i) {
+        column.push_back(dewPointOf(value_[0][i], value_[1][i]));
+        summary.Add(i, i == 0 ? 0 : time_[i] - time_[i - 1], column.back());
+    }
 }
 
 void ChartSeries::Clear()
@@ -62,9 +96,9 @@ void ChartSeries::SortIfNeeded()
             column[i] = copy[order[i]];
     };
     permute(time_);
-    for (auto& v : value_)
-        permute(v);
-    for (int q = 0; q < kQuantities; ++q) {
+    for (int q = 0; q < columns(); ++q)
+        permute(value_[q]);
+    for (int q = 0; q < columns(); ++q) {
         summary_[q].Clear();
         for (std::size_t i = 0; i < time_.size(); ++i)
             summary_[q].Add(i, i == 0 ? 0 : time_[i] - time_[i - 1], value_[q][i]);

@@ -13,25 +13,37 @@
 class ChartSeries {
 public:
     static constexpr int kQuantities = 3; // temperature, humidity, pressure
+    // A fourth column, kept only on demand: the dew point of temperature and
+    // humidity, NaN where either is not valid.
+    static constexpr int kDewPoint = 3;
+    static constexpr int kColumns = 4;
 
     void Append(std::int64_t time, const Readings& readings);
     void Clear();
+    // Computes the dew point of the records so far and of those to come;
+    // false drops the column.
+    void KeepDewPoint(bool keep);
+    bool keepsDewPoint() const { return keepDewPoint_; }
     // Rows arrive in time order except across a clock change; the plot and
     // the statistics need them sorted.
     void SortIfNeeded();
 
     std::size_t size() const { return time_.size(); }
     const std::vector<std::int64_t>& times() const { return time_; }
-    const std::vector<float>& values(int quantity) const { return value_[quantity]; }
-    const chart::Summary& summary(int quantity) const { return summary_[quantity]; }
+    // Empty for the dew point while it is not kept.
+    const std::vector<float>& values(int column) const { return value_[column]; }
+    const chart::Summary& summary(int column) const { return summary_[column]; }
     // Steps longer than this break a line: a few typical intervals.
     std::int64_t gapThreshold() const;
 
 private:
+    int columns() const { return keepDewPoint_ ? kColumns : kQuantities; }
+
     std::vector<std::int64_t> time_;
-    std::vector<float> value_[kQuantities];
-    chart::Summary summary_[kQuantities];
+    std::vector<float> value_[kColumns];
+    chart::Summary summary_[kColumns];
     bool sorted_ = true;
+    bool keepDewPoint_ = false;
 };
 
 // Seconds of `t` counted as if it were UTC: the axis then shows the wall

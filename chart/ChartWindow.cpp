@@ -50,6 +50,18 @@ QString valueText(double value)
     return QString::fromStdString(FormatFixed(value, 1));
 }
 
+QString titleText(int column)
+{
+    return text(column == ChartSeries::kDewPoint ? texts::chart::kDewPointTitle
+                                                 : texts::chart::kQuantityTitles[column]);
+}
+
+QString unitText(int column)
+{
+    return text(column == ChartSeries::kDewPoint ? texts::chart::kDewPointUnit
+                                                 : texts::chart::kQuantityUnits[column]);
+}
+
 QString serialText(int serial)
 {
     return serial > 0 ? text(texts::chart::kSerial).arg(serial) : text(texts::chart::kNoSerial);
@@ -60,6 +72,7 @@ QString serialText(int serial)
 ChartWindow::ChartWindow(QWidget* parent)
     : QMainWindow(parent)
     , plot_(new QCustomPlot(this))
+    , overlays_(plot_)
     , records_(new QLabel(this))
     , cursor_(new QLabel(this))
     , stats_(new QLabel(this))
@@ -67,38 +80,8 @@ ChartWindow::ChartWindow(QWidget* parent)
     setWindowTitle(QStringLiteral("qm482-chart"));
     setAcceptDrops(true);
 
-    plot_->plotLayout()->clear();
     plot_->setNoAntialiasingOnDrag(true);
-    auto* margins = new QCPMarginGroup(plot_);
-    QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
-    // Times are wall-clock seconds counted as UTC: shown as recorded.
-    ticker->setDateTimeSpec(Qt::UTC);
-    ticker->setDateTimeFormat(QStringLiteral("dd.MM.yyyy\nHH:mm:ss"));
-    for (int q = 0; q < ChartSeries::kQuantities; ++q) {
-        auto* rect = new QCPAxisRect(plot_);
-        rects_[static_cast<std::size_t>(q)] = rect;
-        plot_->plotLayout()->addElement(q, 0, rect);
-        rect->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
-        rect->setRangeDrag(Qt::Horizontal);
-        rect->setRangeZoom(Qt::Horizontal);
-        QCPAxis* x = rect->axis(QCPAxis::atBottom);
-        x->setTicker(ticker);
-        x->setTickLabels(q == ChartSeries::kQuantities - 1);
-        QCPAxis* y = rect->axis(QCPAxis::atLeft);
-        y->setLabel(QStringLiteral("%1 [%2]").arg(
-            text(texts::chart::kQuantityTitles[q]), text(texts::chart::kQuantityUnits[q])));
-        y->setNumberFormat(QStringLiteral("f"));
-        y->setNumberPrecision(1);
-        connect(x, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
-            &ChartWindow::OnRangeChanged);
-    }
-    rects_.back()->axis(QCPAxis::atBottom)->setLabel(text(texts::chart::kTimeAxis));
-    // Clearing the layout took the default legend with its axis rect.
-    plot_->legend = new QCPLegend;
-    rects_[0]->insetLayout()->addElement(plot_->legend, Qt::AlignTop | Qt::AlignRight);
-    plot_->legend->setLayer(QStringLiteral("legend"));
-    plot_->legend->setBrush(QColor(255, 255, 255, 190));
-    plot_->legend->setVisible(false);
+    BuildPlots();
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     connect(plot_, &QCustomPlot::mouseMove, this, [this](QMouseEvent* e) {
         ShowCursor(rects_[0]->axis(QCPAxis::atBottom)->pixelToCoord(e->position().x()));
@@ -122,11 +105,65 @@ ChartWindow::ChartWindow(QWidget* parent)
 
 ChartWindow::~ChartWindow() = default;
 
+void ChartWindow::BuildPlots()
+{
+    // The items and graphs hold the axes of the plots taken down here.
+    const bool rebuilt = !rects_.empty();
+    const QCPRange range = rebuilt ? rects_[0]->axis(QCPAxis::atBottom)->range() : QCPRange(0, 60);
+    overlays_.Detach();
+    plot_->clearGraphs();
+    plot_->plotLayout()->clear();
+    delete margins_;
+    rects_.clear();
+
+    margins_ = new QCPMarginGroup(plot_);
+    QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
+    // Times are wall-clock seconds counted as UTC: shown as recorded.
+    ticker->setDateTimeSpec(Qt::UTC);
+    ticker->setDateTimeFormat(QStringLiteral("dd.MM.yyyy\nHH:mm:ss"));
+    const int count = dewPoint_ ? ChartSeries::kColumns : ChartSeries::kQuantities;
+    for (int q = 0; q < count; ++q) {
+        auto* rect = new QCPAxisRect(plot_);
+        rects_.push_back(rect);
+        plot_->plotLayout()->addElement(q, 0, rect);
+        rect->setMarginGroup(QCP::msLeft | QCP::msRight, margins_);
+        rect->setRangeDrag(Qt::Horizontal);
+        rect->setRangeZoom(Qt::Horizontal);
+        QCPAxis* x = rect->axis(QCPAxis::atBottom);
+        x->setTicker(ticker);
+        x->setTickLabels(q == count - 1);
+        x->setRange(range);
+        QCPAxis* y = rect->axis(QCPAxis::atLeft);
+        y->setLabel(QStringLiteral("%1 [%2]").arg(titleText(q), unitText(q)));
+        y->setNumberFormat(QStringLiteral("f"));
+        y->setNumberPrecision(1);
+        connect(x, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            &ChartWindow::OnRangeChanged);
+    }
+    rects_.back()->axis(QCPAxis::atBottom)->setLabel(text(texts::chart::kTimeAxis));
+    // Clearing the layout took the legend with its axis rect.
+    plot_->legend = new QCPLegend;
+    rects_[0]->insetLayout()->addElement(plot_->legend, Qt::AlignTop | Qt::AlignRight);
+    plot_->legend->setLayer(QStringLiteral("legend"));
+    plot_->legend->setBrush(QColor(255, 255, 255, 190));
+    plot_->legend->setVisible(false);
+    overlays_.Attach(rects_);
+    if (rebuilt) {
+        // The new plots' widths, which the decimation goes by, as a replot lays them out.
+        for (const auto phase : { QCPLayoutElement::upPreparation, QCPLayoutElement::upMargins,
+                 QCPLayoutElement::upLayout })
+            plot_->plotLayout()->update(phase);
+        RebuildGraphs();
+        Redraw();
+    }
+}
+
 void ChartWindow::BuildMenus()
 {
     QMenu* file = menuBar()->addMenu(text(texts::chart::kFileMenu));
     file->addAction(
         text(texts::chart::kOpen), QKeySequence::Open, this, &ChartWindow::ChooseAndOpen);
+    file->addAction(text(texts::chart::kOpenAlarmLog), this, &ChartWindow::ChooseAndOpenAlarmLog);
     file->addAction(text(texts::chart::kExportChart), this, [this] { ChooseAndExport(false); });
     file->addAction(text(texts::chart::kExportCsv), this, [this] { ChooseAndExport(true); });
     file->addSeparator();
@@ -144,30 +181,95 @@ void ChartWindow::BuildMenus()
     span(text(texts::chart::kLastWeek), kWeek);
     QAction* all = view->addAction(text(texts::chart::kWhole), this, &ChartWindow::ShowAll);
     bar->addAction(all);
+    view->addSeparator();
+    dewPointAction_ = view->addAction(text(texts::chart::kDewPointView));
+    dewPointAction_->setCheckable(true);
+    connect(dewPointAction_, &QAction::toggled, this, &ChartWindow::ShowDewPoint);
+}
+
+void ChartWindow::ShowDewPoint(bool shown)
+{
+    if (dewPointAction_->isChecked() != shown)
+        dewPointAction_->setChecked(shown); // comes back here through toggled
+    if (shown == dewPoint_)
+        return;
+    dewPoint_ = shown;
+    if (recording_)
+        recording_->KeepDewPoint(shown);
+    BuildPlots();
+}
+
+void ChartWindow::SetAlarmSettings(const AlarmSettings& settings)
+{
+    overlays_.SetLimits(settings);
+    Redraw();
+}
+
+bool ChartWindow::OpenAlarmLog(const QString& path)
+{
+    const QString full = QFileInfo(path).absoluteFilePath();
+    auto log = std::make_unique<AlarmLogReading>();
+    auto follower = std::make_unique<FileFollower>(full.toStdString(), *log);
+    if (follower->Poll() == FileFollower::Result::Failed) {
+        ShowMessage(this, text(texts::chart::kCannotOpen).arg(full));
+        return false;
+    }
+    alarmLogPath_ = full;
+    alarmLog_ = std::move(log);
+    alarmFollower_ = std::move(follower);
+    Watch();
+    UpdatePeriods();
+    Redraw();
+    return true;
+}
+
+void ChartWindow::UpdatePeriods()
+{
+    if (!alarmLog_) {
+        overlays_.SetPeriods({});
+        return;
+    }
+    // A recording of one meter shows that meter's alarms only.
+    std::optional<long> serial;
+    if (recording_ && recording_->series().size() == 1)
+        serial = recording_->series().begin()->first;
+    overlays_.SetPeriods(alarmLog_->Periods(serial));
+}
+
+void ChartWindow::Watch()
+{
+    if (!watcher_.files().isEmpty())
+        watcher_.removePaths(watcher_.files());
+    if (!watcher_.directories().isEmpty())
+        watcher_.removePaths(watcher_.directories());
+    // The folders too: a replaced file is a new one the file watch misses.
+    for (const QString& path : { path_, alarmLogPath_ }) {
+        if (path.isEmpty())
+            continue;
+        watcher_.addPath(path);
+        watcher_.addPath(QFileInfo(path).absolutePath());
+    }
+    pollTimer_.start(kPollMs);
 }
 
 bool ChartWindow::Open(const QString& path)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
     auto recording = std::make_unique<ChartRecording>(ChartRecording::KindOf(full.toStdString()));
+    // Computed as it is read: a large file is read once.
+    recording->KeepDewPoint(dewPoint_);
     auto follower = std::make_unique<FileFollower>(full.toStdString(), *recording);
     if (follower->Poll() == FileFollower::Result::Failed) {
         ShowMessage(this, text(texts::chart::kCannotOpen).arg(full));
         return false;
     }
-    if (!watcher_.files().isEmpty())
-        watcher_.removePaths(watcher_.files());
-    if (!watcher_.directories().isEmpty())
-        watcher_.removePaths(watcher_.directories());
     path_ = full;
     recording_ = std::move(recording);
     follower_ = std::move(follower);
     for (auto& [serial, series] : recording_->series())
         series.SortIfNeeded();
-    // The folder too: a replaced file is a new one the file watch misses.
-    watcher_.addPath(path_);
-    watcher_.addPath(QFileInfo(path_).absolutePath());
-    pollTimer_.start(kPollMs);
+    Watch();
+    UpdatePeriods();
     setWindowTitle(QStringLiteral("%1 – qm482-chart").arg(QFileInfo(path_).fileName()));
     RebuildGraphs();
     ShowAll();
@@ -177,15 +279,26 @@ bool ChartWindow::Open(const QString& path)
 
 void ChartWindow::Poll()
 {
-    if (!follower_)
+    for (const QString& path : { path_, alarmLogPath_ })
+        if (!path.isEmpty() && !watcher_.files().contains(path) && QFileInfo::exists(path))
+            watcher_.addPath(path);
+    const auto changed = [](FileFollower::Result r) {
+        return r == FileFollower::Result::Grew || r == FileFollower::Result::Restarted;
+    };
+    const bool alarms = alarmFollower_ && changed(alarmFollower_->Poll());
+    const FileFollower::Result result
+        = follower_ ? follower_->Poll() : FileFollower::Result::Unchanged;
+    if (!changed(result)) {
+        if (alarms) {
+            UpdatePeriods();
+            Redraw();
+        }
         return;
-    const FileFollower::Result result = follower_->Poll();
-    if (!watcher_.files().contains(path_) && QFileInfo::exists(path_))
-        watcher_.addPath(path_);
-    if (result == FileFollower::Result::Unchanged || result == FileFollower::Result::Failed)
-        return;
+    }
     for (auto& [serial, series] : recording_->series())
         series.SortIfNeeded();
+    // A second meter in the recording brings its alarms in.
+    UpdatePeriods();
     RebuildGraphs();
     if (result == FileFollower::Result::Restarted)
         ShowAll();
@@ -199,7 +312,7 @@ void ChartWindow::Poll()
 void ChartWindow::RebuildGraphs()
 {
     const std::size_t wanted = recording_ ? recording_->series().size() : 0;
-    if (static_cast<std::size_t>(plot_->graphCount()) == wanted * ChartSeries::kQuantities)
+    if (static_cast<std::size_t>(plot_->graphCount()) == wanted * rects_.size())
         return;
     plot_->clearGraphs();
     if (!recording_)
@@ -207,8 +320,8 @@ void ChartWindow::RebuildGraphs()
     std::size_t index = 0;
     for (const auto& [serial, series] : recording_->series()) {
         const QColor colour = kSeriesColours[index++ % std::size(kSeriesColours)];
-        for (int q = 0; q < ChartSeries::kQuantities; ++q) {
-            QCPAxisRect* rect = rects_[static_cast<std::size_t>(q)];
+        for (std::size_t q = 0; q < rects_.size(); ++q) {
+            QCPAxisRect* rect = rects_[q];
             QCPGraph* g
                 = plot_->addGraph(rect->axis(QCPAxis::atBottom), rect->axis(QCPAxis::atLeft));
             g->setPen(QPen(colour, 1));
@@ -221,14 +334,21 @@ void ChartWindow::RebuildGraphs()
     plot_->legend->setVisible(wanted > 1);
 }
 
+double ChartWindow::newestTime() const
+{
+    double last = -std::numeric_limits<double>::infinity();
+    if (recording_)
+        for (const auto& [serial, series] : recording_->series())
+            if (series.size() != 0)
+                last = std::max(last, static_cast<double>(series.times().back()));
+    return last;
+}
+
 void ChartWindow::ShowLast(double seconds)
 {
     if (!recording_ || recording_->records() == 0)
         return;
-    double last = -std::numeric_limits<double>::infinity();
-    for (const auto& [serial, series] : recording_->series())
-        if (series.size() != 0)
-            last = std::max(last, static_cast<double>(series.times().back()));
+    const double last = newestTime();
     followEnd_ = true;
     // A little room after the newest record, so it is not on the frame.
     const double end = last + std::max(1.0, seconds / 100);
@@ -257,12 +377,7 @@ void ChartWindow::OnRangeChanged(const QCPRange& range)
 {
     if (inRedraw_)
         return;
-    double last = -std::numeric_limits<double>::infinity();
-    if (recording_)
-        for (const auto& [serial, series] : recording_->series())
-            if (series.size() != 0)
-                last = std::max(last, static_cast<double>(series.times().back()));
-    followEnd_ = range.upper >= last;
+    followEnd_ = range.upper >= newestTime();
     Redraw();
 }
 
@@ -276,7 +391,7 @@ void ChartWindow::Redraw()
         int g = 0;
         for (const auto& [serial, series] : recording_->series()) {
             const std::int64_t gap = series.gapThreshold();
-            for (int q = 0; q < ChartSeries::kQuantities; ++q) {
+            for (int q = 0; q < plotCount(); ++q) {
                 const int columns = std::max(1, rects_[static_cast<std::size_t>(q)]->width());
                 const auto points = chart::Decimate(series.times(), series.values(q), range.lower,
                     range.upper, columns, gap, &series.summary(q));
@@ -300,14 +415,41 @@ void ChartWindow::Redraw()
                                               : QCPScatterStyle(QCPScatterStyle::ssNone));
             }
         }
-        for (QCPAxisRect* rect : rects_) {
-            QCPAxis* y = rect->axis(QCPAxis::atLeft);
-            y->rescale(true);
-            const QCPRange r = y->range();
-            const double pad = std::max(0.5, r.size() * 0.08);
-            y->setRange(r.lower - pad, r.upper + pad);
-        }
     }
+    for (std::size_t q = 0; q < rects_.size(); ++q) {
+        QCPAxis* y = rects_[q]->axis(QCPAxis::atLeft);
+        bool found = false;
+        QCPRange r;
+        for (int g = 0; g < plot_->graphCount(); ++g) {
+            if (plot_->graph(g)->valueAxis() != y)
+                continue;
+            bool some = false;
+            const QCPRange values = plot_->graph(g)->getValueRange(some);
+            if (some)
+                r = found
+                    ? QCPRange(std::min(r.lower, values.lower), std::max(r.upper, values.upper))
+                    : values;
+            found = found || some;
+        }
+        // The limits stay in sight: how near the readings come is the point.
+        const std::vector<double> limits = overlays_.limitsOf(static_cast<int>(q));
+        for (const double limit : limits) {
+            r = found ? QCPRange(std::min(r.lower, limit), std::max(r.upper, limit))
+                      : QCPRange(limit, limit);
+            found = true;
+        }
+        if (!found)
+            continue;
+        // Room for a limit's label beyond its line, at the edge too.
+        constexpr int kLabelRoom = 20;
+        const int height = rects_[q]->height();
+        const double share = limits.empty() || height <= 3 * kLabelRoom
+            ? 0.08
+            : std::max(0.08, double { kLabelRoom } / (height - 2 * kLabelRoom));
+        const double pad = std::max(0.5, r.size() * share);
+        y->setRange(r.lower - pad, r.upper + pad);
+    }
+    overlays_.Update(range.lower, range.upper, newestTime());
     inRedraw_ = false;
     UpdateStatus();
     plot_->replot(QCustomPlot::rpQueuedReplot);
@@ -330,10 +472,12 @@ void ChartWindow::ShowCursor(double time)
         QString line = timeText(times[i]);
         if (recording_->series().size() > 1)
             line = serialText(serial) + QStringLiteral(": ") + line;
-        for (int q = 0; q < ChartSeries::kQuantities; ++q) {
+        for (int q = 0; q < plotCount(); ++q) {
             const float v = series.values(q)[i];
+            if (q == ChartSeries::kDewPoint)
+                line += QStringLiteral("  ") + text(texts::chart::kDewPointTitle);
             line += QStringLiteral("  ") + (std::isnan(v) ? QStringLiteral("???") : valueText(v))
-                + QStringLiteral(" ") + text(texts::chart::kQuantityUnits[q]);
+                + QStringLiteral(" ") + unitText(q);
         }
         parts << line;
     }
@@ -351,7 +495,7 @@ void ChartWindow::UpdateStatus()
         text(texts::chart::kRecords).arg(recording_->records()).arg(recording_->damaged()));
     const QCPRange range = rects_[0]->axis(QCPAxis::atBottom)->range();
     QStringList lines;
-    for (int q = 0; q < ChartSeries::kQuantities; ++q) {
+    for (int q = 0; q < plotCount(); ++q) {
         chart::RangeStats all;
         double sum = 0;
         for (const auto& [serial, series] : recording_->series()) {
@@ -370,8 +514,8 @@ void ChartWindow::UpdateStatus()
             all.count += s.count;
             sum += s.mean * static_cast<double>(s.count);
         }
-        const QString unit = text(texts::chart::kQuantityUnits[q]);
-        QString line = text(texts::chart::kQuantityTitles[q]) + QStringLiteral(": ");
+        const QString unit = unitText(q);
+        QString line = titleText(q) + QStringLiteral(": ");
         if (all.count == 0) {
             line += text(texts::chart::kNoValues);
         } else {
@@ -397,6 +541,25 @@ void ChartWindow::ChooseAndOpen()
     std::string chosen;
     if (Choosers::instance().ChooseFile(this, choice, chosen))
         Open(QString::fromStdString(chosen));
+}
+
+void ChartWindow::ChooseAndOpenAlarmLog()
+{
+    FileChoice choice;
+    choice.title = texts::chart::kOpenAlarmLogTitle;
+    choice.filters
+        = { { texts::chart::kAlarmLogs, "*.log *.txt" }, { texts::chart::kAllFiles, "*" } };
+    // Where the log is, or where the program's settings say it goes.
+    QString near = alarmLogPath_;
+    if (near.isEmpty())
+        near = QString::fromStdString(overlays_.limits().logFile);
+    if (near.isEmpty())
+        near = path_;
+    if (!near.isEmpty())
+        choice.folder = QFileInfo(near).absolutePath().toStdString();
+    std::string chosen;
+    if (Choosers::instance().ChooseFile(this, choice, chosen))
+        OpenAlarmLog(QString::fromStdString(chosen));
 }
 
 void ChartWindow::ChooseAndExport(bool csv)

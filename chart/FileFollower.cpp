@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-FileFollower::FileFollower(std::string path, ChartRecording& recording)
+FileFollower::FileFollower(std::string path, FollowedContent& content)
     : path_(std::move(path))
-    , recording_(recording)
+    , content_(content)
 {
 }
 
@@ -25,15 +25,15 @@ FileFollower::Result FileFollower::Poll()
     }
     const auto size = static_cast<std::uint64_t>(st.st_size);
     Result result = Result::Unchanged;
-    if (known_ && (st.st_dev != device_ || st.st_ino != inode_ || size < recording_.fed())) {
-        recording_.Reset();
+    if (known_ && (st.st_dev != device_ || st.st_ino != inode_ || size < content_.fed())) {
+        content_.Reset();
         result = Result::Restarted;
     }
     device_ = st.st_dev;
     inode_ = st.st_ino;
     known_ = true;
-    if (size > recording_.fed()) {
-        if (!ReadFrom(fd, recording_.fed())) {
+    if (size > content_.fed()) {
+        if (!ReadFrom(fd, content_.fed())) {
             ::close(fd);
             return Result::Failed;
         }
@@ -57,7 +57,7 @@ bool FileFollower::ReadFrom(int fd, std::uint64_t offset)
             return false;
         if (n == 0)
             return true;
-        recording_.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        content_.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
         offset += static_cast<std::uint64_t>(n);
     }
 }

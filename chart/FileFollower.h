@@ -1,17 +1,18 @@
 #pragma once
 
-#include "chart/ChartRecording.h"
+#include "chart/FollowedContent.h"
 
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
 
-// Keeps a ChartRecording level with a file another program may be writing:
-// each Poll reads what was appended; a file emptied or replaced (another
-// file under the same name) is read again from its start.
+// Keeps what is read of a file (a recording, the alarm log) level with the
+// file while another program may be writing it: each Poll reads what was
+// appended; a file emptied or replaced (another file under the same name)
+// is read again from its start.
 class FileFollower {
 public:
-    FileFollower(std::string path, ChartRecording& recording);
+    FileFollower(std::string path, FollowedContent& content);
 
     enum class Result { Unchanged, Grew, Restarted, Failed };
     Result Poll();
@@ -20,7 +21,7 @@ private:
     bool ReadFrom(int fd, std::uint64_t offset);
 
     std::string path_;
-    ChartRecording& recording_;
+    FollowedContent& content_;
     dev_t device_ = 0;
     ino_t inode_ = 0;
     bool known_ = false;

@@ -113,3 +113,27 @@ TEST(FileFollower, FollowsAGrowingReport)
     EXPECT_FLOAT_EQ(rec.series().at(0).values(0)[1], 21.7F);
     EXPECT_EQ(rec.damaged(), 0U);
 }
+
+TEST(ChartRecording, DewPointKeptOnDemandForRecordsReadAndToCome)
+{
+    ChartRecording rec(ChartRecording::Kind::Binary);
+    Readings dry = readings(1234, 20.0, 50.0, 1013.0);
+    dry.humidity.valid = false;
+    // Out of time order, as across a clock change.
+    rec.Feed(record(5, 1234, 25.0) + qmg::Record({ 2026, 12, 8, 10, 0, 1 }, dry));
+    ASSERT_TRUE(rec.series().at(1234).values(ChartSeries::kDewPoint).empty());
+    rec.KeepDewPoint(true);
+    rec.Feed(record(9, 1234, 10.0) + record(2, 77, 30.0)); // a meter first seen later
+    for (auto& [serial, series] : rec.series())
+        series.SortIfNeeded();
+    const ChartSeries& s = rec.series().at(1234);
+    const auto& dew = s.values(ChartSeries::kDewPoint);
+    ASSERT_EQ(dew.size(), 3U);
+    EXPECT_TRUE(std::isnan(dew[0])); // humidity not valid
+    EXPECT_NEAR(dew[1], 12.24, 0.01); // 25 °C at 45 %
+    EXPECT_NEAR(dew[2], -1.40, 0.01); // 10 °C at 45 %
+    EXPECT_EQ(s.summary(ChartSeries::kDewPoint).blocks.size(), 1U);
+    EXPECT_EQ(rec.series().at(77).values(ChartSeries::kDewPoint).size(), 1U);
+    rec.KeepDewPoint(false);
+    EXPECT_TRUE(rec.series().at(1234).values(ChartSeries::kDewPoint).empty());
+}
