@@ -114,7 +114,7 @@ std::vector<std::string> environmentWith(
             env.emplace_back(entry);
     }
     for (const auto& [k, v] : extra)
-        env.push_back(k + "=" + v);
+        env.push_back(std::string(k).append("=").append(v));
     return env;
 }
 

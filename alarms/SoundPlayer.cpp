@@ -67,7 +67,7 @@ std::string SoundFile()
         for (const std::string& d : directories) {
             if (d.empty())
                 continue;
-            const std::string file = d + "/sounds/freedesktop/stereo/" + name;
+            std::string file = d + "/sounds/freedesktop/stereo/" + name;
             if (exists(file))
                 return file;
         }
