@@ -47,7 +47,12 @@ public:
         registered
             = reply.isValid() && reply.value() != QDBusConnectionInterface::ServiceNotRegistered;
     }
-    ~FakeServer() override { QDBusConnection::disconnectFromBus(name_); }
+    ~FakeServer() override
+    {
+        // Out of the bus's reach before it goes: a call may be arriving.
+        bus_.unregisterObject(kPath);
+        QDBusConnection::disconnectFromBus(name_);
+    }
 
     void Release()
     {
