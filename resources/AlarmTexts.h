@@ -56,5 +56,14 @@ inline constexpr const char* kNotANumber = "To nie jest liczba. Wpisz np. 25.5";
 // Written to standard error (the user's journal).
 inline constexpr const char* kLogWriteFailed = "Nie można zapisać dziennika alarmów %s: %s";
 inline constexpr const char* kCommandFailed = "Polecenie alarmu %s nie powiodło się: %s";
+// Why, the second part of kCommandFailed.
+inline constexpr const char* kCommandUnsplittable = "niedomknięty cudzysłów w poleceniu";
+inline constexpr const char* kCommandNotFound = "nie znaleziono programu %s";
+inline constexpr const char* kCommandNotStarted = "nie można go uruchomić (%s)";
+inline constexpr const char* kCommandExitCode = "zakończyło się kodem %d";
+inline constexpr const char* kCommandSignal = "przerwane sygnałem %d (%s)";
+inline constexpr const char* kCommandLost = "nie wiadomo, jak się zakończyło";
+inline constexpr const char* kCommandTooMany
+    = "działa już %d poleceń alarmu, to nie zostało uruchomione";
 
 } // namespace texts::alarm
