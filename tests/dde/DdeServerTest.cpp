@@ -209,7 +209,10 @@ TEST_F(DdeServerTest, IntrospectionShowsTheFixedApi)
             "type=\"a(ss)\" direction=\"out\"", "<method name=\"Request\">",
             "<signal name=\"Advise\">", "<interface name=\"org.qm482.Readings1\">",
             "<property name=\"SerialNumber\" type=\"i\" access=\"read\"/>",
-            "<property name=\"PressureValid\" type=\"b\" access=\"read\"/>" })
+            "<property name=\"PressureValid\" type=\"b\" access=\"read\"/>",
+            "<property name=\"DewPoint\" type=\"d\" access=\"read\"/>",
+            "<property name=\"AbsoluteHumidityValid\" type=\"b\" access=\"read\"/>",
+            "<property name=\"ActiveAlarms\" type=\"as\" access=\"read\"/>" })
         EXPECT_TRUE(xml.contains(QLatin1String(part))) << part << "\n" << xml.toStdString();
 }
 
@@ -234,6 +237,77 @@ TEST_F(DdeServerTest, ReadingsPropertiesAndOneChangePerNotify)
     ASSERT_TRUE(client.StartAdvise("Temperatura#4660", "Wynik"));
     ASSERT_TRUE(client.NextAdvise());
     EXPECT_EQ(changes.size(), 1);
+}
+
+TEST_F(DdeServerTest, DewPointAndAbsoluteHumidityOnlyWhileBothReadingsAreValid)
+{
+    struct Case {
+        const char* name;
+        PanelReading temperature;
+        PanelReading humidity;
+        bool valid;
+    };
+    const PanelReading t20 { 20.0, false, false, 3 };
+    const PanelReading h50 { 50.0, false, false, 7 };
+    const std::vector<Case> cases {
+        { "both shown", t20, h50, true },
+        { "humidity blinking", t20, { 50.0, false, true, 7 }, false },
+        { "temperature ???", { 20.0, true, false, 3 }, h50, false },
+        { "humidity out of range", t20, { 0.0, false, false, 7 }, false },
+    };
+    for (const Case& c : cases) {
+        temperature.shown = c.temperature;
+        humidity.shown = c.humidity;
+        const QVariantMap all = client.Properties();
+        EXPECT_EQ(all.value("DewPointValid").toBool(), c.valid) << c.name;
+        EXPECT_EQ(all.value("AbsoluteHumidityValid").toBool(), c.valid) << c.name;
+        if (c.valid) {
+            // 20 °C at 50 %: 9.3 °C dew point, 8.6 g/m³ of water.
+            EXPECT_NEAR(all.value("DewPoint").toDouble(), 9.26, 0.05) << c.name;
+            EXPECT_NEAR(all.value("AbsoluteHumidity").toDouble(), 8.63, 0.05) << c.name;
+        } else {
+            EXPECT_EQ(all.value("DewPoint").toDouble(), 0.0) << c.name;
+            EXPECT_EQ(all.value("AbsoluteHumidity").toDouble(), 0.0) << c.name;
+        }
+    }
+
+    // Every reading's change carries them too.
+    QSignalSpy changes(&client, &DdeTestClient::propertiesChanged);
+    temperature.shown = t20;
+    humidity.shown = h50;
+    server.NotifyAll();
+    ASSERT_TRUE(changes.wait(5000));
+    const QVariantMap changed = changes.at(0).at(0).toMap();
+    EXPECT_NEAR(changed.value("DewPoint").toDouble(), 9.26, 0.05);
+    EXPECT_TRUE(changed.value("DewPointValid").toBool());
+    EXPECT_TRUE(changed.contains("ActiveAlarms"));
+}
+
+TEST_F(DdeServerTest, ActiveAlarmsAreReadAndEachChangeIsToldOnce)
+{
+    EXPECT_TRUE(client.Properties().value("ActiveAlarms").toStringList().isEmpty());
+    QSignalSpy changes(&client, &DdeTestClient::propertiesChanged);
+    server.SetActiveAlarms({ "TEMP_HIGH", "LINK_LOST" });
+    server.SetActiveAlarms({ "TEMP_HIGH", "LINK_LOST" }); // the same list: nothing more
+    ASSERT_TRUE(changes.wait(5000));
+    const QStringList both { "TEMP_HIGH", "LINK_LOST" };
+    EXPECT_EQ(changes.at(0).at(0).toMap(), (QVariantMap { { "ActiveAlarms", both } }));
+    EXPECT_EQ(client.Properties().value("ActiveAlarms").toStringList(), both);
+
+    server.SetActiveAlarms({});
+    ASSERT_TRUE(changes.wait(5000));
+    EXPECT_TRUE(changes.at(1).at(0).toMap().value("ActiveAlarms").toStringList().isEmpty());
+    // Anything more would arrive before this advise.
+    ASSERT_TRUE(client.StartAdvise("Temperatura#4660", "Wynik"));
+    ASSERT_TRUE(client.NextAdvise());
+    EXPECT_EQ(changes.size(), 2);
+
+    // Set while stopped: there on the next start, without a signal to nobody.
+    server.Stop();
+    server.SetActiveAlarms({ "METER_ERROR" });
+    ASSERT_TRUE(server.Start(4660));
+    EXPECT_EQ(
+        client.Properties().value("ActiveAlarms").toStringList(), QStringList { "METER_ERROR" });
 }
 
 } // namespace
