@@ -21,7 +21,7 @@
 class AlarmLogFile {
 public:
     // Called on the writer's thread after each attempt: the file and 0 or the
-    // errno of the failure. Must not block.
+    // errno of the failure. Must not block nor call this object (post it on).
     using Report = std::function<void(const std::string& path, int error)>;
 
     // How long the end of the program waits for lines a slow disk has not taken.
