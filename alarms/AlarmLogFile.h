@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
 // The alarm log: one line per beginning, end and acknowledgement, appended
 // as the report is written. Each line is one write, flushed, and cut back
