@@ -6,9 +6,9 @@
 
 namespace {
 
-constexpr std::array<std::string_view, kAlarmKindCount> kNames = { "TEMP_HIGH", "TEMP_LOW",
-    "RH_HIGH", "RH_LOW", "PRESSURE_HIGH", "PRESSURE_LOW", "DEWPOINT_SPREAD", "LINK_LOST",
-    "METER_ERROR" };
+constexpr std::array<std::string_view, kAlarmKindCount> kNames
+    = { "TEMP_HIGH", "TEMP_LOW", "RH_HIGH", "RH_LOW", "PRESSURE_HIGH", "PRESSURE_LOW",
+          "DEWPOINT_SPREAD", "LINK_LOST", "METER_ERROR" };
 constexpr std::array<std::string_view, 3> kEventNames = { "begin", "end", "ack" };
 
 } // namespace
@@ -60,7 +60,11 @@ AlarmInput AlarmInputFrom(std::int64_t ms, bool linkGood, const Measurement& m)
 
 bool AlarmRules::Enabled(AlarmKind kind) const
 {
-    const AlarmSettings& s = settings_;
+    return AlarmOn(settings_, kind);
+}
+
+bool AlarmOn(const AlarmSettings& s, AlarmKind kind)
+{
     switch (kind) {
     case AlarmKind::TemperatureHigh:
         return s.temperature.highOn;
@@ -101,8 +105,8 @@ std::vector<AlarmEvent> AlarmRules::SetSettings(const AlarmSettings& settings, s
 }
 
 void AlarmRules::Evaluate(AlarmKind kind, std::optional<bool> beginCondition, bool endCondition,
-    std::optional<double> value, std::optional<double> limit, std::int64_t delayMs,
-    std::int64_t ms, std::vector<AlarmEvent>& events)
+    std::optional<double> value, std::optional<double> limit, std::int64_t delayMs, std::int64_t ms,
+    std::vector<AlarmEvent>& events)
 {
     State& st = state_[Index(kind)];
     if (!Enabled(kind) || !beginCondition)
@@ -160,15 +164,15 @@ std::vector<AlarmEvent> AlarmRules::Step(const AlarmInput& in)
             spread = *in.temperature - *dp;
     }
     const double spreadLimit = settings_.dewPointSpread;
-    Evaluate(AlarmKind::Condensation, spread ? std::optional<bool>(*spread < spreadLimit) : std::nullopt,
+    Evaluate(AlarmKind::Condensation,
+        spread ? std::optional<bool>(*spread < spreadLimit) : std::nullopt,
         spread && *spread >= spreadLimit, spread, spreadLimit, delay, in.ms, events);
 
     Evaluate(AlarmKind::LinkLost, !in.linkGood, in.linkGood, std::nullopt, std::nullopt,
         std::int64_t { settings_.linkLostDelaySeconds } * 1000, in.ms, events);
 
     // The meter's flags mean nothing while the link is down: held.
-    Evaluate(AlarmKind::MeterError,
-        in.linkGood ? std::optional<bool>(in.meterError) : std::nullopt,
+    Evaluate(AlarmKind::MeterError, in.linkGood ? std::optional<bool>(in.meterError) : std::nullopt,
         in.linkGood && !in.meterError, std::nullopt, std::nullopt, 0, in.ms, events);
     return events;
 }
@@ -181,8 +185,8 @@ std::vector<AlarmEvent> AlarmRules::Acknowledge(std::int64_t ms)
         if (!st.on || st.acknowledged)
             continue;
         st.acknowledged = true;
-        events.push_back({ static_cast<AlarmKind>(i), AlarmEventType::Acknowledge, st.value,
-            st.limit, ms });
+        events.push_back(
+            { static_cast<AlarmKind>(i), AlarmEventType::Acknowledge, st.value, st.limit, ms });
     }
     return events;
 }
@@ -193,8 +197,8 @@ std::vector<ActiveAlarm> AlarmRules::active() const
     for (std::size_t i = 0; i < kAlarmKindCount; ++i) {
         const State& st = state_[i];
         if (st.on)
-            out.push_back({ static_cast<AlarmKind>(i), st.value, st.limit, st.acknowledged,
-                st.sinceMs });
+            out.push_back(
+                { static_cast<AlarmKind>(i), st.value, st.limit, st.acknowledged, st.sinceMs });
     }
     return out;
 }

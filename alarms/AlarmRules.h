@@ -27,6 +27,8 @@ inline constexpr std::size_t kAlarmKindCount = 9;
 // "LINK_LOST", "METER_ERROR" …).
 std::string_view AlarmName(AlarmKind kind);
 std::optional<AlarmKind> AlarmKindFromName(std::string_view name);
+// Whether the settings switch the alarm on.
+bool AlarmOn(const AlarmSettings& settings, AlarmKind kind);
 
 enum class AlarmEventType { Begin, End, Acknowledge };
 // "begin", "end", "ack".

@@ -32,3 +32,18 @@ std::optional<double> AbsoluteHumidity(double t, double rh)
     const double vapourPa = saturationHpa * 100.0 * rh / 100.0;
     return vapourPa / (kWaterGasConstant * (t + 273.15)) * 1000.0;
 }
+
+std::optional<double> DewPoint(const PanelReading& temperature, const PanelReading& humidity)
+{
+    if (!temperature.valid() || !humidity.valid())
+        return std::nullopt;
+    return DewPoint(temperature.rawValue, humidity.rawValue);
+}
+
+std::optional<double> AbsoluteHumidity(
+    const PanelReading& temperature, const PanelReading& humidity)
+{
+    if (!temperature.valid() || !humidity.valid())
+        return std::nullopt;
+    return AbsoluteHumidity(temperature.rawValue, humidity.rawValue);
+}

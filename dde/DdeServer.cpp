@@ -4,6 +4,8 @@
 #include "dde/ReadingsAdaptor.h"
 #include "resources/DdeTexts.h"
 
+#include <utility>
+
 namespace {
 
 QString ToQString(std::string_view text)
@@ -80,6 +82,15 @@ void DdeServer::NotifyAll()
     }
     if (readings_)
         readings_->NotifyChanged(instance_.connection());
+}
+
+void DdeServer::SetActiveAlarms(std::vector<std::string> names)
+{
+    if (names == activeAlarms_)
+        return;
+    activeAlarms_ = std::move(names);
+    if (instance_.isInitialized() && readings_)
+        readings_->NotifyAlarmsChanged(instance_.connection());
 }
 
 PanelReading DdeServer::reading(int topic) const

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 class ReadingsAdaptor;
 
@@ -35,6 +36,11 @@ public:
     bool isRunning() const { return instance_.isInitialized(); }
     long serialNumber() const override { return serialNumber_; }
     PanelReading reading(int topic) const override;
+    const std::vector<std::string>& activeAlarms() const override { return activeAlarms_; }
+    // The AlarmName of each active alarm, in the order of AlarmKind; a list
+    // that differs from the last one is told to Readings1 clients at once,
+    // in one PropertiesChanged. Kept while stopped, for the next start.
+    void SetActiveAlarms(std::vector<std::string> names);
     // The bus layer, for observing links.
     const DdeInstance& instance() const { return instance_; }
 
@@ -55,4 +61,5 @@ private:
     std::array<const PanelSource*, 3> panels_ {};
     long serialNumber_ = 0;
     ReadingsAdaptor* readings_ = nullptr;
+    std::vector<std::string> activeAlarms_;
 };

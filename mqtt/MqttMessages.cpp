@@ -1,9 +1,15 @@
 #include "mqtt/MqttMessages.h"
 
+#include "alarms/DewPoint.h"
 #include "mqtt/MqttSettings.h"
+#include "resources/MqttTexts.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <iterator>
+#include <optional>
+#include <string_view>
 
 namespace {
 
@@ -11,7 +17,7 @@ struct Quantity {
     const char* key;
     const char* name;
     const char* unit;
-    const char* deviceClass;
+    const char* deviceClass; // none: nullptr
 };
 
 constexpr std::array<Quantity, 3> kQuantities { {
@@ -19,6 +25,14 @@ constexpr std::array<Quantity, 3> kQuantities { {
     { "humidity", "Wilgotność względna", "%", "humidity" },
     { "pressure", "Ciśnienie", "hPa", "atmospheric_pressure" },
 } };
+
+// Derived from temperature and humidity.
+constexpr std::array<Quantity, 2> kDerived { {
+    { "dew_point", texts::mqtt::kDewPointName, "°C", "temperature" },
+    { "absolute_humidity", texts::mqtt::kAbsoluteHumidityName, "g/m³", nullptr },
+} };
+
+static_assert(std::size(texts::mqtt::kAlarmNames) == kAlarmKindCount);
 
 std::string JsonString(const std::string& text)
 {
@@ -45,6 +59,30 @@ std::string JsonNumber(double value)
     std::array<char, 32> buffer {};
     const auto r = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
     return std::string(buffer.data(), r.ptr);
+}
+
+std::string JsonNumberOrNull(const std::optional<double>& value)
+{
+    return value ? JsonNumber(*value) : std::string("null");
+}
+
+std::string NodeId(long serialNumber)
+{
+    return "qm482_" + std::to_string(serialNumber);
+}
+
+std::string DeviceJson(long serialNumber)
+{
+    return "{\"identifiers\":[" + JsonString(NodeId(serialNumber)) + "],\"name\":"
+        + JsonString("QM482 " + std::to_string(serialNumber)) + ",\"model\":\"QM482\"}";
+}
+
+std::string Lower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
 }
 
 std::string TwoDigits(int n)
@@ -86,6 +124,11 @@ std::string AvailabilityTopic(const std::string& prefix)
     return prefix + "/availability";
 }
 
+std::string AlarmTopic(const std::string& prefix)
+{
+    return prefix + "/alarm";
+}
+
 std::string StatePayload(
     long serialNumber, const LocalTime& t, const std::array<PanelReading, 3>& panels)
 {
@@ -98,17 +141,31 @@ std::string StatePayload(
         out += ",\"" + key + "\":" + (p.noValue ? std::string("null") : JsonNumber(p.rawValue));
         out += ",\"" + key + "_valid\":" + (p.valid() ? "true" : "false");
     }
+    out += ",\"dew_point\":" + JsonNumberOrNull(DewPoint(panels[0], panels[1]));
+    out += ",\"absolute_humidity\":" + JsonNumberOrNull(AbsoluteHumidity(panels[0], panels[1]));
     return out + '}';
+}
+
+std::string AlarmPayload(const std::vector<ActiveAlarm>& active)
+{
+    std::string out = "{\"active\":[";
+    for (std::size_t i = 0; i < active.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        out += JsonString(std::string(AlarmName(active[i].kind)));
+    }
+    return out + "]}";
 }
 
 std::vector<MqttMessage> DiscoveryMessages(const MqttSettings& settings, long serialNumber)
 {
     const std::string prefix = EffectiveTopicPrefix(settings, serialNumber);
-    const std::string node = "qm482_" + std::to_string(serialNumber);
-    const std::string device = "{\"identifiers\":[" + JsonString(node) + "],\"name\":"
-        + JsonString("QM482 " + std::to_string(serialNumber)) + ",\"model\":\"QM482\"}";
+    const std::string node = NodeId(serialNumber);
+    const std::string device = DeviceJson(serialNumber);
     std::vector<MqttMessage> out;
-    for (const Quantity& q : kQuantities) {
+    std::vector<Quantity> all(kQuantities.begin(), kQuantities.end());
+    all.insert(all.end(), kDerived.begin(), kDerived.end());
+    for (const Quantity& q : all) {
         const std::string key = q.key;
         std::string payload = "{\"name\":" + JsonString(q.name);
         std::string uniqueId = node;
@@ -118,10 +175,43 @@ std::vector<MqttMessage> DiscoveryMessages(const MqttSettings& settings, long se
         payload += ",\"value_template\":\"{{ value_json." + key + " }}\"";
         payload += ",\"availability_topic\":" + JsonString(AvailabilityTopic(prefix));
         payload += ",\"unit_of_measurement\":" + JsonString(q.unit);
-        payload += ",\"device_class\":" + JsonString(q.deviceClass);
+        if (q.deviceClass != nullptr)
+            payload += ",\"device_class\":" + JsonString(q.deviceClass);
         payload += ",\"state_class\":\"measurement\",\"device\":" + device + '}';
         std::string topic = settings.discoveryPrefix;
         topic.append("/sensor/").append(node).append("/").append(key).append("/config");
+        out.push_back({ std::move(topic), std::move(payload) });
+    }
+    return out;
+}
+
+std::vector<MqttMessage> AlarmDiscoveryMessages(
+    const MqttSettings& settings, long serialNumber, const AlarmSettings& alarms)
+{
+    const std::string prefix = EffectiveTopicPrefix(settings, serialNumber);
+    const std::string node = NodeId(serialNumber);
+    std::vector<MqttMessage> out;
+    for (std::size_t i = 0; i < kAlarmKindCount; ++i) {
+        const auto kind = static_cast<AlarmKind>(i);
+        const std::string name(AlarmName(kind));
+        const std::string key = "alarm_" + Lower(name);
+        std::string topic = settings.discoveryPrefix;
+        topic.append("/binary_sensor/").append(node).append("/").append(key).append("/config");
+        if (!AlarmOn(alarms, kind)) {
+            out.push_back({ std::move(topic), std::string() });
+            continue;
+        }
+        std::string payload = "{\"name\":" + JsonString(texts::mqtt::kAlarmNames[i]);
+        std::string uniqueId = node;
+        uniqueId.append("_").append(key);
+        payload += ",\"unique_id\":" + JsonString(uniqueId);
+        payload += ",\"state_topic\":" + JsonString(AlarmTopic(prefix));
+        payload += ",\"value_template\":\"{{ 'ON' if '" + name
+            + "' in value_json.active else 'OFF' }}\"";
+        // The lost link makes the meter unavailable: its own alarm must not be.
+        if (kind != AlarmKind::LinkLost)
+            payload += ",\"availability_topic\":" + JsonString(AvailabilityTopic(prefix));
+        payload += ",\"device_class\":\"problem\",\"device\":" + DeviceJson(serialNumber) + '}';
         out.push_back({ std::move(topic), std::move(payload) });
     }
     return out;

@@ -67,6 +67,31 @@ void MqttPublisher::OnFrame(
     PublishAvailability();
 }
 
+void MqttPublisher::SetAlarms(const AlarmSettings& alarms, const std::vector<ActiveAlarm>& active)
+{
+    alarms_ = alarms;
+    lastAlarms_ = AlarmPayload(active);
+    if (client_ && state_ == MqttState::Connected)
+        PublishAlarms();
+}
+
+void MqttPublisher::PublishAlarms()
+{
+    if (settings.discovery) {
+        const auto configs = AlarmDiscoveryMessages(settings, clientSerial_, alarms_);
+        if (configs.size() != sentAlarmConfigs_.size())
+            sentAlarmConfigs_.assign(configs.size(), { {}, "-" }); // nothing known
+        for (std::size_t i = 0; i < configs.size(); ++i) {
+            const MqttMessage& m = configs[i];
+            if ((m.topic != sentAlarmConfigs_[i].topic || m.payload != sentAlarmConfigs_[i].payload)
+                && client_->Publish(m))
+                sentAlarmConfigs_[i] = m;
+        }
+    }
+    if (lastAlarms_ != sentAlarms_ && client_->Publish({ AlarmTopic(prefix_), lastAlarms_ }))
+        sentAlarms_ = lastAlarms_;
+}
+
 void MqttPublisher::PublishAvailability()
 {
     const MqttMessage m = AvailabilityMessage(linkUp_);
@@ -146,6 +171,8 @@ void MqttPublisher::Retire()
                 self, [self] { self->OnRetired(); }, Qt::QueuedConnection);
     });
     sentAvailability_.clear();
+    sentAlarms_.clear();
+    sentAlarmConfigs_.clear();
     clientSerial_ = 0;
 }
 
@@ -181,6 +208,9 @@ void MqttPublisher::OnConnection(unsigned generation, bool connected, MqttFailur
         client_->Publish({ StateTopic(prefix_), lastState_ });
     sentAvailability_.clear();
     PublishAvailability();
+    sentAlarms_.clear();
+    sentAlarmConfigs_.clear();
+    PublishAlarms();
 }
 
 void MqttPublisher::Shutdown()

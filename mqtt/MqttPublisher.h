@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarms/AlarmSettings.h"
 #include "mqtt/MqttMessages.h"
 #include "mqtt/MqttSettings.h"
 
@@ -18,7 +19,8 @@ class QWidget;
 
 // Publishes every frame's readings to a broker, when the user turned that
 // on: a retained state message, the availability of the meter (with the
-// broker's last will for a program that dies) and the discovery configs.
+// broker's last will for a program that dies), the active alarms and the
+// discovery configs.
 // The connection lives on the client's thread; what it reports arrives here
 // through the event loop. A broker that is away is only shown in the
 // dialog's state line, never in a box.
@@ -37,6 +39,11 @@ public:
     // Every frame and every change of the link, after the panels show it:
     // temperature, humidity, pressure.
     void OnFrame(bool linkUp, long serialNumber, const std::array<PanelReading, 3>& panels);
+    // The alarm settings and the active alarms, whenever either changes:
+    // the alarm topic follows a change of the list, the binary_sensor
+    // configs a change of which alarms are on. Both go again after each
+    // (re)connection.
+    void SetAlarms(const AlarmSettings& alarms, const std::vector<ActiveAlarm>& active);
     // The dialog; after OK the new settings take effect at once.
     void RunDialog();
     // Connects anew with `settings` (or disconnects when turned off).
@@ -67,6 +74,7 @@ private:
     void OnRetired();
     void OnConnection(unsigned generation, bool connected, MqttFailure why);
     void PublishAvailability();
+    void PublishAlarms();
     void SetState(MqttState state, MqttFailure why = MqttFailure::None);
     MqttMessage AvailabilityMessage(bool online) const;
 
@@ -85,6 +93,10 @@ private:
     std::string prefix_;
     std::string lastState_; // payload of the latest frame
     std::string sentAvailability_;
+    AlarmSettings alarms_;
+    std::string lastAlarms_ = AlarmPayload({});
+    std::string sentAlarms_; // the alarm payload the broker has, as far as we know
+    std::vector<MqttMessage> sentAlarmConfigs_; // likewise the binary_sensor configs
     MqttState state_ = MqttState::Off;
     MqttFailure why_ = MqttFailure::None;
     QPointer<MqttDialog> dialog_;

@@ -31,7 +31,19 @@ FileWriter::Key FileWriter::Attach(std::unique_ptr<RecordingFile> file)
 {
     auto queue = std::make_shared<Queue>();
     queue->key = ++lastKey_;
+    queue->path = file->path();
     queue->file = std::move(file);
+    const std::lock_guard lock(shared_->mutex);
+    shared_->queues.push_back(std::move(queue));
+    return lastKey_;
+}
+
+FileWriter::Key FileWriter::Attach(std::string path, OpenFn open)
+{
+    auto queue = std::make_shared<Queue>();
+    queue->key = ++lastKey_;
+    queue->path = std::move(path);
+    queue->open = std::move(open);
     const std::lock_guard lock(shared_->mutex);
     shared_->queues.push_back(std::move(queue));
     return lastKey_;
@@ -174,8 +186,15 @@ void FileWriter::Run(const std::shared_ptr<Shared>& shared)
         const AppendFn append = shared->append;
         lock.unlock();
 
+        // Only this thread touches the file, so it opens outside the lock.
         int error = 0;
-        const bool ok = append ? append(*q->file, row, error) : q->file->Append(row, error);
+        if (!q->file && q->open)
+            q->file = q->open(error);
+        bool ok = false;
+        if (q->file)
+            ok = append ? append(*q->file, row, error) : q->file->Append(row, error);
+        else if (error == 0)
+            error = ENOENT;
 
         lock.lock();
         q->busy = false;
@@ -184,8 +203,8 @@ void FileWriter::Run(const std::shared_ptr<Shared>& shared)
             // leave a gap in the middle of the file.
             const std::size_t lost = q->rows.size() + 1;
             q->rows.clear();
-            std::fprintf(stderr, "qm482: %zu rows not written to %s: %s\n", lost,
-                q->file->path().c_str(), std::strerror(error));
+            std::fprintf(stderr, "qm482: %zu rows not written to %s: %s\n", lost, q->path.c_str(),
+                std::strerror(error));
         } else if (!ok) {
             q->rows.push_front(std::move(row));
             q->held = true;

@@ -33,6 +33,8 @@ public:
     // or the errno of the failure. Must not block; it is never called again
     // once Shutdown has begun.
     using Report = std::function<void(Key key, int error)>;
+    // Opens a file on the writer's thread; nullptr and an errno on failure.
+    using OpenFn = std::function<std::unique_ptr<RecordingFile>(int& error)>;
 
     static constexpr std::size_t kDefaultLimit = 65536;
 
@@ -46,6 +48,10 @@ public:
     // Hands a file to the writer; from now on only the writer's thread
     // touches it.
     Key Attach(std::unique_ptr<RecordingFile> file);
+    // A file opened by the writer's thread before its first row, so that a
+    // slow disk holds up no caller. An open that fails is a failed row: it is
+    // reported, the row is held, and the next Append tries the open again.
+    Key Attach(std::string path, OpenFn open);
     // Queues one row (and retries the failed one before it). false when the
     // queue is full: the row is not kept.
     bool Append(Key key, std::string bytes);
@@ -70,7 +76,9 @@ public:
 private:
     struct Queue {
         Key key = 0;
-        std::shared_ptr<RecordingFile> file;
+        std::shared_ptr<RecordingFile> file; // null until `open` succeeds
+        OpenFn open;
+        std::string path;
         std::deque<std::string> rows;
         bool held = false; // the head failed; waits for the next Append
         bool closed = false;

@@ -13,10 +13,10 @@ constexpr int kFlags = O_RDWR | O_APPEND | O_CLOEXEC | O_NOCTTY;
 // Creates the file or opens the one that is there, and says which: a
 // create that finds the file opens it instead, and a file removed in between
 // is created after all.
-int OpenOrCreate(const std::string& path, bool& existed)
+int OpenOrCreate(const std::string& path, bool& existed, mode_t mode)
 {
     for (int attempt = 0; attempt < 4; ++attempt) {
-        int fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+        int fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, mode);
         if (fd >= 0) {
             existed = false;
             return fd;
@@ -36,9 +36,10 @@ int OpenOrCreate(const std::string& path, bool& existed)
 
 } // namespace
 
-RecordingFile::RecordingFile(std::string path, int fd)
+RecordingFile::RecordingFile(std::string path, int fd, Sharing sharing)
     : path_(std::move(path))
     , fd_(fd)
+    , sharing_(sharing)
 {
 }
 
@@ -48,7 +49,7 @@ RecordingFile::~RecordingFile()
 }
 
 std::unique_ptr<RecordingFile> RecordingFile::Open(
-    const std::string& path, bool& existed, int& error)
+    const std::string& path, bool& existed, int& error, unsigned mode, Sharing sharing)
 {
     existed = false;
     error = 0;
@@ -56,7 +57,7 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(
         error = ENOENT;
         return nullptr;
     }
-    const int fd = OpenOrCreate(path, existed);
+    const int fd = OpenOrCreate(path, existed, static_cast<mode_t>(mode));
     if (fd < 0) {
         error = errno;
         return nullptr;
@@ -72,12 +73,12 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(
     if (flags >= 0)
         ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     // A second writer (another instance of the program) is kept out.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (sharing == Sharing::OneWriter && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         error = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<RecordingFile>(new RecordingFile(path, fd));
+    return std::unique_ptr<RecordingFile>(new RecordingFile(path, fd, sharing));
 }
 
 bool RecordingFile::Truncate(int& error)
@@ -90,6 +91,25 @@ bool RecordingFile::Truncate(int& error)
 }
 
 bool RecordingFile::Append(std::string_view bytes, int& error)
+{
+    if (sharing_ == Sharing::OneWriter)
+        return AppendLocked(bytes, error);
+    // Held only for one row: another writer's row can neither land between
+    // our length and our write nor be cut off with a failed row of ours.
+    int locked = 0;
+    do
+        locked = ::flock(fd_, LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        error = errno;
+        return false;
+    }
+    const bool ok = AppendLocked(bytes, error);
+    ::flock(fd_, LOCK_UN);
+    return ok;
+}
+
+bool RecordingFile::AppendLocked(std::string_view bytes, int& error)
 {
     struct stat st { };
     if (::fstat(fd_, &st) != 0) {

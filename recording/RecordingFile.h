@@ -12,14 +12,21 @@
 // whole rows and records.
 class RecordingFile {
 public:
+    enum class Sharing {
+        OneWriter, // an exclusive lock for as long as the file is open
+        Appenders, // writers take turns: a short exclusive lock around each Append
+    };
+
     ~RecordingFile();
     RecordingFile(const RecordingFile&) = delete;
     RecordingFile& operator=(const RecordingFile&) = delete;
 
     // nullptr when the file cannot be opened or another program holds its
     // lock; `error` then says why (an errno value). `existed` tells whether
-    // the file was there before, as the open itself found it.
-    static std::unique_ptr<RecordingFile> Open(const std::string& path, bool& existed, int& error);
+    // the file was there before, as the open itself found it. A new file
+    // gets `mode`, less the umask.
+    static std::unique_ptr<RecordingFile> Open(const std::string& path, bool& existed, int& error,
+        unsigned mode = 0666, Sharing sharing = Sharing::OneWriter);
 
     // Empties the file (the user chose to overwrite it).
     bool Truncate(int& error);
@@ -28,8 +35,10 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    RecordingFile(std::string path, int fd);
+    RecordingFile(std::string path, int fd, Sharing sharing);
+    bool AppendLocked(std::string_view bytes, int& error);
 
     std::string path_;
     int fd_;
+    Sharing sharing_;
 };

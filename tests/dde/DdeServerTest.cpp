@@ -209,7 +209,10 @@ TEST_F(DdeServerTest, IntrospectionShowsTheFixedApi)
             "type=\"a(ss)\" direction=\"out\"", "<method name=\"Request\">",
             "<signal name=\"Advise\">", "<interface name=\"org.qm482.Readings1\">",
             "<property name=\"SerialNumber\" type=\"i\" access=\"read\"/>",
-            "<property name=\"PressureValid\" type=\"b\" access=\"read\"/>" })
+            "<property name=\"PressureValid\" type=\"b\" access=\"read\"/>",
+            "<property name=\"DewPoint\" type=\"d\" access=\"read\"/>",
+            "<property name=\"AbsoluteHumidityValid\" type=\"b\" access=\"read\"/>",
+            "<property name=\"ActiveAlarms\" type=\"as\" access=\"read\"/>" })
         EXPECT_TRUE(xml.contains(QLatin1String(part))) << part << "\n" << xml.toStdString();
 }
 
@@ -230,10 +233,62 @@ TEST_F(DdeServerTest, ReadingsPropertiesAndOneChangePerNotify)
     EXPECT_DOUBLE_EQ(changed.value("Humidity").toDouble(), 501 * 0.1);
     EXPECT_FALSE(changed.value("HumidityValid").toBool());
     EXPECT_TRUE(changed.value("TemperatureValid").toBool());
+    EXPECT_FALSE(changed.value("DewPointValid").toBool()); // the humidity blinks
+    EXPECT_TRUE(changed.contains("ActiveAlarms"));
     // Anything more from this NotifyAll would arrive before this advise.
     ASSERT_TRUE(client.StartAdvise("Temperatura#4660", "Wynik"));
     ASSERT_TRUE(client.NextAdvise());
     EXPECT_EQ(changes.size(), 1);
+}
+
+TEST_F(DdeServerTest, DewPointAndAbsoluteHumidityOnlyWhileBothReadingsAreValid)
+{
+    const PanelReading t20 { 20.0, false, false, 3 };
+    const PanelReading h50 { 50.0, false, false, 7 };
+    struct Case {
+        PanelReading t, h;
+        double dewPoint, absolute; // 0: not valid
+    };
+    // 20 °C at 50 %: the dew point at 9.3 °C, 8.6 g of water in a cubic metre.
+    for (const Case& c :
+        { Case { t20, h50, 9.26, 8.63 }, Case { t20, { 50.0, false, true, 7 }, 0, 0 },
+            Case { { 20.0, true, false, 3 }, h50, 0, 0 },
+            Case { t20, { 0.0, false, false, 7 }, 0, 0 } }) {
+        temperature.shown = c.t;
+        humidity.shown = c.h;
+        const QVariantMap all = client.Properties();
+        EXPECT_NEAR(all.value("DewPoint").toDouble(), c.dewPoint, 0.05) << c.h.rawValue;
+        EXPECT_NEAR(all.value("AbsoluteHumidity").toDouble(), c.absolute, 0.05) << c.h.rawValue;
+        EXPECT_EQ(all.value("DewPointValid").toBool(), c.dewPoint != 0);
+        EXPECT_EQ(all.value("AbsoluteHumidityValid").toBool(), c.absolute != 0);
+    }
+}
+
+TEST_F(DdeServerTest, ActiveAlarmsAreReadAndEachChangeIsToldOnce)
+{
+    EXPECT_TRUE(client.Properties().value("ActiveAlarms").toStringList().isEmpty());
+    QSignalSpy changes(&client, &DdeTestClient::propertiesChanged);
+    server.SetActiveAlarms({ "TEMP_HIGH", "LINK_LOST" });
+    server.SetActiveAlarms({ "TEMP_HIGH", "LINK_LOST" }); // the same list: nothing more
+    ASSERT_TRUE(changes.wait(5000));
+    const QStringList both { "TEMP_HIGH", "LINK_LOST" };
+    EXPECT_EQ(changes.at(0).at(0).toMap(), (QVariantMap { { "ActiveAlarms", both } }));
+    EXPECT_EQ(client.Properties().value("ActiveAlarms").toStringList(), both);
+
+    server.SetActiveAlarms({});
+    ASSERT_TRUE(changes.wait(5000));
+    EXPECT_TRUE(changes.at(1).at(0).toMap().value("ActiveAlarms").toStringList().isEmpty());
+    // Anything more would arrive before this advise.
+    ASSERT_TRUE(client.StartAdvise("Temperatura#4660", "Wynik"));
+    ASSERT_TRUE(client.NextAdvise());
+    EXPECT_EQ(changes.size(), 2);
+
+    // Set while stopped: there on the next start, without a signal to nobody.
+    server.Stop();
+    server.SetActiveAlarms({ "METER_ERROR" });
+    ASSERT_TRUE(server.Start(4660));
+    EXPECT_EQ(
+        client.Properties().value("ActiveAlarms").toStringList(), QStringList { "METER_ERROR" });
 }
 
 } // namespace
