@@ -3,6 +3,7 @@
 #include "resources/AlarmTexts.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 namespace {
@@ -14,6 +15,16 @@ template<typename... Args> std::string format(const char* fmt, Args... args)
     char buf[256];
     const int n = std::snprintf(buf, sizeof buf, fmt, args...);
     return n < 0 ? std::string() : std::string(buf, std::min<std::size_t>(n, sizeof buf - 1));
+}
+
+// One decimal and a point, whatever the locale: as the panels show numbers.
+std::string OneDecimal(std::optional<double> v)
+{
+    char buf[32];
+    const auto r
+        = std::to_chars(buf, buf + sizeof buf, v.value_or(0.0), std::chars_format::fixed, 1);
+    std::string out = r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0.0");
+    return out == "-0.0" ? "0.0" : out;
 }
 
 const char* LimitText(AlarmKind kind)
@@ -70,7 +81,7 @@ const char* BodyText(AlarmKind kind)
 
 std::string AlarmDescription(const ActiveAlarm& a)
 {
-    return format(LimitText(a.kind), a.limit.value_or(0.0));
+    return format(LimitText(a.kind), OneDecimal(a.limit).c_str());
 }
 
 std::string AlarmStatusFragment(const std::vector<ActiveAlarm>& active)
@@ -90,14 +101,14 @@ std::string AlarmStatusFragment(const std::vector<ActiveAlarm>& active)
 
 std::string DewPointFragment(std::optional<double> dewPoint)
 {
-    return dewPoint ? format(text::kDewPoint, *dewPoint) : std::string();
+    return dewPoint ? format(text::kDewPoint, OneDecimal(dewPoint).c_str()) : std::string();
 }
 
 NotificationText AlarmNotification(long serialNumber, const ActiveAlarm& a)
 {
     NotificationText n;
     n.summary = format(text::kNotificationSummary, static_cast<int>(serialNumber));
-    n.body = format(BodyText(a.kind), a.value.value_or(0.0), a.limit.value_or(0.0));
+    n.body = format(BodyText(a.kind), OneDecimal(a.value).c_str(), OneDecimal(a.limit).c_str());
     if (a.acknowledged)
         n.body += text::kBodyAcknowledged;
     return n;

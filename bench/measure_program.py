@@ -29,6 +29,12 @@ import time
 
 TICK = os.sysconf("SC_CLK_TCK")
 INI = "[GENERAL]\r\nPORT_NR=7\r\nTOPMOST=0\r\nSHOW_ADV=0\r\n"
+# Every alarm on; the temperature's high limit below the simulator's 21.5 °C,
+# so one alarm stays on (its notification rewritten, its sound repeated).
+ALARMS = ("[ALARMS]\r\nTEMP_HIGH_ON=1\r\nTEMP_HIGH=20\r\nTEMP_LOW_ON=1\r\nTEMP_LOW=10\r\n"
+          "RH_HIGH_ON=1\r\nRH_HIGH=90\r\nRH_LOW_ON=1\r\nRH_LOW=10\r\nPRESSURE_HIGH_ON=1\r\n"
+          "PRESSURE_HIGH=1100\r\nPRESSURE_LOW_ON=1\r\nPRESSURE_LOW=900\r\n"
+          "DEWPOINT_SPREAD_ON=1\r\nLINK_LOST_ON=1\r\nMETER_ERROR_ON=1\r\nNOTIFY=1\r\nSOUND=1\r\n")
 
 
 def cpu_seconds(pid):
@@ -58,7 +64,7 @@ def wait_for(what, pred, timeout=20):
 
 
 class Rig:
-    def __init__(self, build, program, xvfb):
+    def __init__(self, build, program, xvfb, alarms=False):
         self.build = pathlib.Path(build)
         self.tmp = pathlib.Path(tempfile.mkdtemp(prefix="qm482-measure-"))
         self.ports = self.tmp / "ports"
@@ -67,7 +73,7 @@ class Rig:
         app.mkdir()
         self.program_path = app / "qm482"
         shutil.copy2(program or self.build / "qm482", self.program_path)
-        (app / "qm480cfg.ini").write_bytes(INI.encode())
+        (app / "qm480cfg.ini").write_bytes((INI + (ALARMS if alarms else "")).encode())
         home = self.tmp / "home"
         (home / "runtime").mkdir(parents=True)
         os.chmod(home / "runtime", 0o700)
@@ -140,10 +146,14 @@ def spread(values, unit, digits=2):
 
 def run_cpu(a):
     per_frame = []
+    ends = []
     for run in range(a.runs):
-        rig = Rig(a.build, a.program, a.xvfb)
+        rig = Rig(a.build, a.program, a.xvfb, a.alarms)
         try:
             pace = ["--rate", str(a.rate)] if a.rate else []
+            if a.silent_server:
+                rig.spawn(["/usr/bin/python3",
+                           str(pathlib.Path(__file__).with_name("silent_notification_server.py"))])
             sim = rig.start_sim(7, *pace)
             prog = rig.start_program()
             time.sleep(a.settle)
@@ -154,10 +164,18 @@ def run_cpu(a):
             frames = f1 - f0
             per_frame.append((c1 - c0) / frames * 1000)
             line = f"run {run + 1}: {frames} frames, program {per_frame[-1]:.3f} ms/frame"
+            if a.alarms or a.silent_server:
+                t0 = time.monotonic()
+                prog.send_signal(signal.SIGTERM)
+                prog.wait(timeout=30)
+                ends.append(time.monotonic() - t0)
+                line += f", SIGTERM to exit {ends[-1] * 1000:.0f} ms"
             print(line, flush=True)
         finally:
             rig.close()
     print("program CPU per frame:", spread(per_frame, "ms", 3))
+    if ends:
+        print("SIGTERM to exit:", spread([e * 1000 for e in ends], "ms", 0))
 
 
 def run_idle(a):
@@ -384,6 +402,10 @@ def main():
     p.add_argument("--rate", type=float, help="characters per second (default the meter's)")
     p.add_argument("--xvfb", action="store_true")
     p.add_argument("--silent", action="store_true", help="idle: no meter at all")
+    p.add_argument("--alarms", action="store_true",
+                   help="cpu: every alarm on, one of them raised")
+    p.add_argument("--silent-server", action="store_true",
+                   help="cpu: a notification server that never answers on the bus")
     p.add_argument("--seconds", type=float, default=30)
     p.add_argument("--count", type=int, default=1000)
     p.add_argument("--settle", type=float, default=3.0)

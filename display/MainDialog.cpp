@@ -1,5 +1,6 @@
 #include "display/MainDialog.h"
 
+#include "alarms/AlarmControl.h"
 #include "dde/DdeStartRule.h"
 #include "device/PortControl.h"
 #include "display/MainLayout.h"
@@ -112,6 +113,15 @@ MainDialog::MainDialog(QWidget* parent)
     aux_ = std::make_unique<AuxiliaryWindows>(this, *timers_, showPromotionAtStart, promotionOpen_,
         [this] { return recordingControl_->recordedFile(); });
     mqtt_ = std::make_unique<MqttPublisher>(this);
+    alarms_ = std::make_unique<AlarmControl>(
+        this, *timers_, MakeDesktopAlarmOutputs(this, [this] { alarms_->Acknowledge(); }));
+    connect(alarms_.get(), &AlarmControl::changed, this, &MainDialog::OnAlarmsChanged);
+    for (ValuePanel* panel : { temperature_, humidity_, pressure_ }) {
+        connect(panel, &ValuePanel::clicked, this, [this, panel] {
+            if (!panel->alarm().isEmpty())
+                alarms_->Acknowledge();
+        });
+    }
 
     link_.SetReaction([this](bool good, bool changed) { OnLinkUpdate(good, changed); });
     new WindowKeys(*this);
@@ -149,9 +159,12 @@ void MainDialog::OnInitDialog()
     aux_->AddContextMenu();
     setWindowIcon(DialogBuilder::Image(resources::ids::kIcon));
 
-    // Recording's command waits for the start of recording, 10 s from now.
-    if (QAction* a = actions_.value(ids::ID_RECORDING))
-        a->setEnabled(false);
+    // Recording's command waits for the start of recording, 10 s from now;
+    // acknowledging, for an alarm.
+    for (int id : { ids::ID_RECORDING, ids::ID_ACKNOWLEDGE_ALARMS }) {
+        if (QAction* a = actions_.value(id))
+            a->setEnabled(false);
+    }
 
     portControl_->OpenSavedPort();
 
@@ -174,6 +187,7 @@ void MainDialog::OnInitDialog()
     placement_->ApplySavedTopmost();
 
     dde_.SetPanels(temperature_, humidity_, pressure_);
+    alarms_->Start();
     timers_->SetTimer(ids::TIMER_RECORD_START, 10000);
     aux_->OnInitDialog();
 }
@@ -238,6 +252,7 @@ void MainDialog::OnLinkUpdate(bool good, bool changed)
             OnSize(kSizeRestored, restoredSize_.width(), restoredSize_.height());
     }
     ddeStart_->OnLinkUpdate(good, changed, m.serialNumber);
+    alarms_->OnLinkUpdate(good, m);
     UpdateStatusLine();
     const PanelValues shown = ComputePanelValues(good, m);
     temperature_->Show(shown.temperature);
@@ -257,6 +272,8 @@ void MainDialog::UpdateStatusLine()
     in.measurement = link_.measurement();
     in.recording = recording.recording();
     in.recordingIntervalSeconds = recording.settings.intervalSeconds;
+    in.dewPoint = alarms_->dewPointText();
+    in.alarms = alarms_->alarmText();
     const QString text = QString::fromStdString(BuildStatusLine(in));
     if (text == lastStatusText_)
         return;
@@ -264,6 +281,22 @@ void MainDialog::UpdateStatusLine()
     status_->setText(text);
     status_->setCursorPosition(0);
     temperature_->setFocus(Qt::OtherFocusReason);
+}
+
+void MainDialog::OnAlarmsChanged()
+{
+    UpdateStatusLine();
+    for (auto [panel, index] :
+        { std::pair { temperature_, 0 }, { humidity_, 1 }, { pressure_, 2 } })
+        panel->SetAlarm(alarms_->panelAlarm(index));
+    if (QAction* a = actions_.value(ids::ID_ACKNOWLEDGE_ALARMS))
+        a->setEnabled(alarms_->rules().anyUnacknowledged());
+    const std::vector<ActiveAlarm> active = alarms_->rules().active();
+    std::vector<std::string> names;
+    for (const ActiveAlarm& a : active)
+        names.emplace_back(AlarmName(a.kind));
+    dde_.SetActiveAlarms(std::move(names));
+    mqtt_->SetAlarms(alarms_->settings, active);
 }
 
 QString MainDialog::statusText() const
@@ -284,6 +317,9 @@ void MainDialog::OnTimer(unsigned id)
     case ids::TIMER_PORT_DIALOG:
     case ids::TIMER_PORT_REOPEN:
         portControl_->OnTimer(id);
+        break;
+    case ids::TIMER_ALARM_TICK:
+        alarms_->OnTimer(id);
         break;
     default:
         aux_->OnTimer(id);
@@ -308,6 +344,12 @@ void MainDialog::OnCommand(int id)
         break;
     case ids::ID_MQTT:
         mqtt_->RunDialog();
+        break;
+    case ids::ID_ALARMS:
+        alarms_->RunDialog();
+        break;
+    case ids::ID_ACKNOWLEDGE_ALARMS:
+        alarms_->Acknowledge();
         break;
     case ids::ID_COLOURS:
     case ids::ID_FONTS:
@@ -334,6 +376,7 @@ void MainDialog::done(int result)
         placement_->Remember();
     dde_.Stop();
     mqtt_->Shutdown();
+    alarms_->Shutdown();
     timers_->KillTimer(ids::TIMER_LINK_WATCHDOG);
     aux_->OnClose();
     QDialog::done(result);

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class AlarmControl;
 class AuxiliaryWindows;
 class DdeStartRule;
 class PortControl;
@@ -67,6 +68,7 @@ public:
     AuxiliaryWindows& auxiliaryWindows() const { return *aux_; }
     MqttPublisher& mqtt() const { return *mqtt_; }
     WindowPlacement& placement() const { return *placement_; }
+    AlarmControl& alarms() const { return *alarms_; }
 
 protected:
     void moveEvent(QMoveEvent* event) override;
@@ -77,6 +79,8 @@ private:
     void OnInitDialog();
     // The layout rule for a resize of the client area.
     void OnSize(int type, int cx, int cy);
+    // The alarms' state reaches the panels, the menu, the bus and the broker.
+    void OnAlarmsChanged();
     unsigned Arm(unsigned id, unsigned periodMs) override;
     void Kill(unsigned timerId) override;
 
@@ -101,6 +105,7 @@ private:
     std::unique_ptr<MqttPublisher> mqtt_;
     std::unique_ptr<WindowPlacement> placement_;
     std::unique_ptr<PortControl> portControl_;
+    std::unique_ptr<AlarmControl> alarms_;
 
     QString lastStatusText_;
     bool maximised_ = false;

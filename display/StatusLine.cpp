@@ -35,10 +35,11 @@ std::string BuildStatusLine(const StatusLineInput& in)
             text += kPressureError;
         if (m.calibrationError)
             text += kCalibrationError;
+        text += in.dewPoint;
     }
     if (in.recording) {
         const int s = in.recordingIntervalSeconds;
         text += format(kRecordingEvery, s / 3600, (s % 3600) / 60, s % 60);
     }
-    return text;
+    return text + in.alarms;
 }

@@ -11,6 +11,10 @@ struct StatusLineInput {
     Measurement measurement;
     bool recording = false;
     int recordingIntervalSeconds = 0;
+    // Fragments of the alarms, each empty or ending in one blank: the dew
+    // point after the meter's, the active alarms last.
+    std::string dewPoint;
+    std::string alarms;
 };
 
 std::string BuildStatusLine(const StatusLineInput& input);

@@ -5,11 +5,14 @@
 #include "platform/Choosers.h"
 #include "platform/FontMapping.h"
 #include "platform/WindowTimers.h"
+#include "resources/AlarmTexts.h"
 #include "resources/CommandIds.h"
 #include "resources/MainWindowTexts.h"
 
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 
 ValuePanel::ValuePanel(QWidget* parent)
@@ -42,6 +45,8 @@ void ValuePanel::UpdateAccessibleText()
         if (v.raisedTwo)
             shown += QChar(0x00B2);
     }
+    if (!alarm_.isEmpty())
+        shown = QString::fromUtf8(texts::alarm::kPanelAlarm).arg(shown, alarm_);
     if (accessibleName() != caption_)
         setAccessibleName(caption_);
     if (accessibleDescription() != shown)
@@ -115,6 +120,21 @@ PanelReading ValuePanel::reading() const
     return r;
 }
 
+void ValuePanel::SetAlarm(const QString& description)
+{
+    if (description == alarm_)
+        return;
+    alarm_ = description;
+    RepaintNow();
+}
+
+void ValuePanel::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        emit clicked();
+    QWidget::mousePressEvent(event);
+}
+
 void ValuePanel::OnTimer(unsigned id)
 {
     if (id != ids::TIMER_BLINK)
@@ -160,6 +180,32 @@ void ValuePanel::ChooseTextColour()
     RepaintNow();
 }
 
+// Black and yellow hazard stripes around the value: they read on any
+// colours a user may choose, and they stand still.
+void ValuePanel::PaintAlarmFrame(QPainter& p, const QRect& r, int top)
+{
+    const int width = std::max(6, std::min(r.width(), r.height()) / 16);
+    const QRect outer(r.left(), top, r.width(), r.bottom() + 1 - top);
+    if (outer.height() <= 2 * width)
+        return;
+    QPainterPath frame;
+    frame.addRect(outer);
+    frame.addRect(outer.adjusted(width, width, -width, -width));
+    frame.setFillRule(Qt::OddEvenFill);
+    p.save();
+    p.setClipPath(frame);
+    p.fillRect(outer, QColor(0, 0, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 204, 0));
+    const int stripe = width * 2;
+    for (int x = outer.left() - outer.height(); x < outer.right(); x += 2 * stripe) {
+        const QPoint poly[] = { { x, outer.bottom() + 1 }, { x + stripe, outer.bottom() + 1 },
+            { x + stripe + outer.height(), outer.top() }, { x + outer.height(), outer.top() } };
+        p.drawPolygon(poly, 4);
+    }
+    p.restore();
+}
+
 void ValuePanel::paintEvent(QPaintEvent*)
 {
     displayedValue_ = ComputeDisplayValue(rawValue_, sourceUnit_, displayUnit_);
@@ -186,7 +232,11 @@ void ValuePanel::paintEvent(QPaintEvent*)
         band.setRight(r.right());
         p.fillRect(band, text);
         p.setPen(background);
-        p.drawText(band, Qt::AlignCenter | Qt::TextSingleLine, caption_);
+        const QString caption = alarm_.isEmpty()
+            ? caption_
+            : caption_ + QStringLiteral(" \u2013 ") + QString::fromUtf8(texts::alarm::kPanelBadge);
+        p.drawText(band, Qt::AlignCenter | Qt::TextSingleLine, caption);
+        const int valueTop = band.bottom() + 1;
 
         if (!blinkPhase_) {
             r.setTop(band.bottom() + 1);
@@ -218,6 +268,8 @@ void ValuePanel::paintEvent(QPaintEvent*)
                 }
             }
         }
+        if (!alarm_.isEmpty())
+            PaintAlarmFrame(p, m, valueTop);
     }
     QPainter screen(this);
     screen.drawPixmap(0, 0, memory);

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 struct PanelValue;
+class QPainter;
 class WindowTimers;
 
 // One measured quantity in large type under a caption band; "???" while
@@ -56,15 +57,27 @@ public:
     const QString& valueText() const { return valueText_; }
     // What the bus service, the publisher and the recording read.
     PanelReading reading() const override;
+    // The panel's alarm as a person reads it ("temperatura powyżej 25.0 °C"),
+    // empty for none: shown by a striped frame and a word in the caption band,
+    // steady, so it never looks like the error blinking.
+    void SetAlarm(const QString& description);
+    const QString& alarm() const { return alarm_; }
+
+signals:
+    // A click on the panel (the window acknowledges an alarm with it).
+    void clicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void RepaintNow();
+    void PaintAlarmFrame(QPainter& p, const QRect& r, int top);
     void UpdateAccessibleText();
 
     QString valueText_;
+    QString alarm_;
     bool twoDecimals_ = false;
     QString caption_;
     unsigned blinkTimerId_ = 0;

@@ -10,33 +10,33 @@ inline constexpr const char* kStatusSeparator = ", ";
 inline constexpr const char* kStatusEnd = ". ";
 inline constexpr const char* kAcknowledged = " (potwierdzony)";
 // An alarm, by its limit.
-inline constexpr const char* kTemperatureHigh = "temperatura powyżej %.1f °C";
-inline constexpr const char* kTemperatureLow = "temperatura poniżej %.1f °C";
-inline constexpr const char* kHumidityHigh = "wilgotność powyżej %.1f %%";
-inline constexpr const char* kHumidityLow = "wilgotność poniżej %.1f %%";
-inline constexpr const char* kPressureHigh = "ciśnienie powyżej %.1f hPa";
-inline constexpr const char* kPressureLow = "ciśnienie poniżej %.1f hPa";
-inline constexpr const char* kCondensation = "ryzyko kondensacji (punkt rosy bliżej niż %.1f °C)";
+inline constexpr const char* kTemperatureHigh = "temperatura powyżej %s °C";
+inline constexpr const char* kTemperatureLow = "temperatura poniżej %s °C";
+inline constexpr const char* kHumidityHigh = "wilgotność powyżej %s %%";
+inline constexpr const char* kHumidityLow = "wilgotność poniżej %s %%";
+inline constexpr const char* kPressureHigh = "ciśnienie powyżej %s hPa";
+inline constexpr const char* kPressureLow = "ciśnienie poniżej %s hPa";
+inline constexpr const char* kCondensation = "ryzyko kondensacji (punkt rosy bliżej niż %s °C)";
 inline constexpr const char* kLinkLost = "brak komunikacji z miernikiem";
 inline constexpr const char* kMeterError = "błąd miernika";
-// The panel's accessible description: what it shows, then its alarm.
-inline constexpr const char* kPanelAlarm = "%s; alarm: %s";
+// The panel's accessible description: what it shows (%1), then its alarm (%2).
+inline constexpr const char* kPanelAlarm = "%1; alarm: %2";
 // Shown in the panel's caption band while it is in alarm.
 inline constexpr const char* kPanelBadge = "ALARM";
 
 // The dew point in the status line, when asked for.
-inline constexpr const char* kDewPoint = "Punkt rosy %.1f °C. ";
+inline constexpr const char* kDewPoint = "Punkt rosy %s °C. ";
 
 // The desktop notification.
 inline constexpr const char* kNotificationSummary = "QM-482 nr %d: alarm";
-inline constexpr const char* kBodyTemperatureHigh = "Temperatura %.1f °C, powyżej progu %.1f °C.";
-inline constexpr const char* kBodyTemperatureLow = "Temperatura %.1f °C, poniżej progu %.1f °C.";
-inline constexpr const char* kBodyHumidityHigh = "Wilgotność %.1f %%, powyżej progu %.1f %%.";
-inline constexpr const char* kBodyHumidityLow = "Wilgotność %.1f %%, poniżej progu %.1f %%.";
-inline constexpr const char* kBodyPressureHigh = "Ciśnienie %.1f hPa, powyżej progu %.1f hPa.";
-inline constexpr const char* kBodyPressureLow = "Ciśnienie %.1f hPa, poniżej progu %.1f hPa.";
+inline constexpr const char* kBodyTemperatureHigh = "Temperatura %s °C, powyżej progu %s °C.";
+inline constexpr const char* kBodyTemperatureLow = "Temperatura %s °C, poniżej progu %s °C.";
+inline constexpr const char* kBodyHumidityHigh = "Wilgotność %s %%, powyżej progu %s %%.";
+inline constexpr const char* kBodyHumidityLow = "Wilgotność %s %%, poniżej progu %s %%.";
+inline constexpr const char* kBodyPressureHigh = "Ciśnienie %s hPa, powyżej progu %s hPa.";
+inline constexpr const char* kBodyPressureLow = "Ciśnienie %s hPa, poniżej progu %s hPa.";
 inline constexpr const char* kBodyCondensation
-    = "Ryzyko kondensacji: temperatura tylko %.1f °C nad punktem rosy (próg %.1f °C).";
+    = "Ryzyko kondensacji: temperatura tylko %s °C nad punktem rosy (próg %s °C).";
 inline constexpr const char* kBodyLinkLost = "Brak komunikacji z miernikiem.";
 inline constexpr const char* kBodyMeterError = "Miernik zgłasza błąd pomiaru lub kalibracji.";
 inline constexpr const char* kBodyAcknowledged = " Alarm potwierdzony.";

@@ -1,5 +1,6 @@
 #include "settings/Application.h"
 
+#include "alarms/AlarmControl.h"
 #include "device/PortControl.h"
 #include "display/MainDialog.h"
 #include "mqtt/MqttPublisher.h"
@@ -29,6 +30,7 @@ bool Application::Run()
             /*ignoreCase=*/true, /*backupOnSave=*/false)) {
         LoadSettings(ini, access);
         LoadMqttSettings(ini, dialog.mqtt().settings);
+        LoadAlarmSettings(ini, dialog.alarms().settings);
     }
 
     if (run_)
@@ -44,6 +46,7 @@ bool Application::Run()
     // Only once the user has set it up: otherwise the file stays as it was.
     const MqttSettings& mqtt = dialog.mqtt().settings;
     SaveMqttSettings(ini, mqtt);
+    SaveAlarmSettings(ini, dialog.alarms().settings);
     ini.SetOwnerOnly(!mqtt.password.empty());
     return false;
 }

@@ -17,6 +17,7 @@ packages=(
   libudev1
   openbox xdotool x11-utils x11-xkb-utils imagemagick at-spi2-core python3-pyatspi
   weston qt6-wayland xwayland
+  dunst
   libmosquitto-dev mosquitto mosquitto-clients
   libqcustomplot-dev qt6-svg-dev
   dpkg-dev file desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin

@@ -1,12 +1,18 @@
-#include "alarms/AlarmLog.h"
 #include "alarms/AlarmText.h"
+#include "alarms/AlarmLog.h"
+
+#include "support/PolishLocale.h"
 
 #include <gtest/gtest.h>
+
+#include <clocale>
 
 namespace {
 
 TEST(AlarmText, StatusFragmentNamesEveryAlarm)
 {
+    // A desktop in Polish must still get "25.0", as the panels show it.
+    ASSERT_TRUE(testlocale::UsePolishLocale());
     EXPECT_EQ(AlarmStatusFragment({}), "");
     const std::vector<ActiveAlarm> active = {
         { AlarmKind::TemperatureHigh, 25.6, 25.0, false, 0 },
@@ -20,6 +26,8 @@ TEST(AlarmText, StatusFragmentNamesEveryAlarm)
     EXPECT_EQ(n.summary, "QM-482 nr 4660: alarm");
     EXPECT_EQ(n.body, "Temperatura 25.6 °C, powyżej progu 25.0 °C.");
     EXPECT_EQ(DewPointFragment(12.345), "Punkt rosy 12.3 °C. ");
+    EXPECT_EQ(DewPointFragment(-0.04), "Punkt rosy 0.0 °C. ");
+    std::setlocale(LC_ALL, "C");
 }
 
 TEST(AlarmLog, LinesRoundTripAndDamagedOnesAreRefused)

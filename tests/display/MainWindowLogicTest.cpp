@@ -62,3 +62,21 @@ TEST(StatusLine, RecordingFragmentSplitsTheInterval)
     in.recording = false;
     EXPECT_EQ(BuildStatusLine(in), "Brak komunikacji z urządzeniem. ");
 }
+
+TEST(StatusLine, TheDewPointFollowsTheMeterAndTheAlarmsComeLast)
+{
+    StatusLineInput in;
+    in.dewPoint = "Punkt rosy 9.3 °C. ";
+    in.alarms = "Alarm: brak komunikacji z miernikiem. ";
+    in.recording = true;
+    in.recordingIntervalSeconds = 60;
+    // Without a link there is no dew point to tell.
+    EXPECT_EQ(BuildStatusLine(in),
+        "Brak komunikacji z urządzeniem. Rejestracja do pliku co 00:01:00. "
+        "Alarm: brak komunikacji z miernikiem. ");
+    in.linkUp = true;
+    in.measurement.serialNumber = 4660;
+    EXPECT_EQ(BuildStatusLine(in),
+        "QM-482 nr 4660. Pomiar prawidłowy. Punkt rosy 9.3 °C. Rejestracja do pliku co 00:01:00. "
+        "Alarm: brak komunikacji z miernikiem. ");
+}
