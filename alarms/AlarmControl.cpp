@@ -171,8 +171,10 @@ void AlarmControl::RunDialog()
     AlarmDialog dialog(settings, window_);
     const bool ok = dialog.exec() == QDialog::Accepted;
     dialogOpen_ = false;
-    if (ok)
-        Apply(dialog.settings());
+    if (!ok)
+        return;
+    confirmed_ = true;
+    Apply(dialog.settings());
 }
 
 void AlarmControl::Shutdown()

@@ -48,6 +48,9 @@ public:
     void Shutdown();
 
     const AlarmRules& rules() const { return rules_; }
+    // Whether the dialog was confirmed this run: only then is [ALARMS]
+    // written, so a hand-edited section stays as its author wrote it.
+    bool settingsConfirmed() const { return confirmed_; }
     std::optional<double> dewPoint() const { return dewPoint_; }
     // The status line's fragments.
     std::string dewPointText() const;
@@ -85,4 +88,5 @@ private:
     std::array<Sent, kAlarmKindCount> sent_ {};
     std::vector<ActiveAlarm> shown_; // as `changed` last told it
     bool dialogOpen_ = false;
+    bool confirmed_ = false;
 };

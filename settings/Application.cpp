@@ -46,7 +46,8 @@ bool Application::Run()
     // Only once the user has set it up: otherwise the file stays as it was.
     const MqttSettings& mqtt = dialog.mqtt().settings;
     SaveMqttSettings(ini, mqtt);
-    SaveAlarmSettings(ini, dialog.alarms().settings);
+    if (dialog.alarms().settingsConfirmed())
+        SaveAlarmSettings(ini, dialog.alarms().settings);
     ini.SetOwnerOnly(!mqtt.password.empty());
     return false;
 }

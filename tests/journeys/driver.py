@@ -171,3 +171,27 @@ def binary_rows(csv_text):
         when, _serial, t, h, p = line.split(",")
         out.append((when.replace("-", "."), t, h, p))
     return out
+
+
+def free_port():
+    import socket
+    with socket.socket() as sock:
+        sock.bind(("127.0.0.1", 0))
+        return sock.getsockname()[1]
+
+
+def start_broker(d, port):
+    """A broker on loopback, started by the desktop so that it goes with it."""
+    import socket
+    conf = d.tmp / "mosquitto.conf"
+    conf.write_text(f"listener {port} 127.0.0.1\nallow_anonymous true\npersistence false\n")
+    broker = d.spawn(["/usr/sbin/mosquitto", "-c", str(conf)])
+
+    def accepts():
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            return True
+        except OSError:
+            return False
+    wait_for("the broker listens", accepts, timeout=10)
+    return broker

@@ -2,10 +2,13 @@
 hysteresis band; a person sees it, hears of it from the desktop, acknowledges
 it, and the log and the site's command have every step."""
 
+import json
 import os
+import signal
+import subprocess
 
 from desktop import JourneyFailure, wait_for
-from driver import SERIAL, STATUS_OK, ini_text
+from driver import SERIAL, STATUS_OK, free_port, ini_text, ini_values, start_broker
 from notifications import NotificationServer
 
 LIMIT = "Alarm: temperatura powyżej 25.0 °C. "
@@ -17,9 +20,30 @@ def frame(t):
     return f"{SERIAL} {t} 45.0 1013.2"
 
 
+def readings_property(d, name):
+    """A property of org.qm482.Readings1, as a bus client reads it."""
+    r = subprocess.run(["gdbus", "call", "--session", "-d", "org.qm482.QM482", "-o",
+                        "/org/qm482/QM482", "-m", "org.freedesktop.DBus.Properties.Get",
+                        "org.qm482.Readings1", name], env=d.env, capture_output=True,
+                       text=True, timeout=10)
+    return r.stdout.strip()
+
+
 def journey_alarms(j):
     d, s = j.d, j.s
     server = NotificationServer(d)
+    port = free_port()
+    start_broker(d, port)
+    heard = d.tmp / "mosquitto_sub.txt"
+    with open(heard, "wb") as out:
+        d.spawn(["mosquitto_sub", "-h", "127.0.0.1", "-p", str(port), "-v", "-t",
+                 f"qm482/{SERIAL}/alarm", "-t", "homeassistant/binary_sensor/#"], stdout=out)
+
+    def alarm_topic():
+        said = [line.partition(" ")[2] for line in
+                heard.read_text(encoding="utf-8", errors="replace").splitlines()
+                if line.startswith(f"qm482/{SERIAL}/alarm ")]
+        return json.loads(said[-1]) if said else None
     log = d.tmp / "alarmy.log"
     told = d.tmp / "told"
     told.mkdir()
@@ -31,8 +55,10 @@ def journey_alarms(j):
               "NOTIFY": 1, "SOUND": 1, "LOG_FILE": log, "COMMAND": f"{command} {told}"}
     d.sim = d.start_sim(scripted=True)
     d.send(frame(21.5))
-    d.install_program(ini_text() + "[ALARMS]\r\n"
-                      + "".join(f"{k}={v}\r\n" for k, v in alarms.items()))
+    mqtt = {"ENABLED": 1, "HOST": "127.0.0.1", "PORT": port}
+    d.install_program(ini_text() + "".join(
+        f"[{name}]\r\n" + "".join(f"{k}={v}\r\n" for k, v in values.items())
+        for name, values in (("ALARMS", alarms), ("MQTT", mqtt))))
     d.start_program()
     j.wait_main("start")
     j.expect_readings("start")
@@ -59,6 +85,21 @@ def journey_alarms(j):
         j.fail(f"the notification offers {first['actions']}")
     wait_for("dunst shows it", lambda: server.displayed() == 1, timeout=5)
     d.screenshot("alarm-notification")
+
+    # The same alarm for programs: on the bus and at the broker.
+    on_bus = readings_property(d, "ActiveAlarms")
+    if "TEMP_HIGH" not in on_bus:
+        j.fail(f"Readings1.ActiveAlarms is {on_bus!r}")
+    if readings_property(d, "DewPointValid") != "(<true>,)":
+        j.fail(f"Readings1.DewPointValid is {readings_property(d, 'DewPointValid')!r}")
+    try:
+        wait_for("the broker's alarm topic", lambda: alarm_topic() == {"active": ["TEMP_HIGH"]},
+                 timeout=15)
+    except JourneyFailure:
+        j.fail(f"mosquitto_sub heard {heard.read_text(errors='replace')!r}")
+    configs = heard.read_text(encoding="utf-8")
+    if f"homeassistant/binary_sensor/qm482_{SERIAL}/alarm_temp_high/config {{" not in configs:
+        j.fail(f"no binary_sensor for the temperature's alarm: {configs!r}")
 
     # Back inside the hysteresis band: still on, and the notification follows
     # the value in place.
@@ -92,6 +133,7 @@ def journey_alarms(j):
     wait_for("the notification is closed", lambda: ("close", {"id": the_id}) in server.calls(),
              timeout=5)
     wait_for("dunst shows nothing", lambda: server.displayed() == 0, timeout=5)
+    wait_for("the broker hears the end", lambda: alarm_topic() == {"active": []}, timeout=10)
 
     # Once more, acknowledged from the notification itself.
     d.send(frame(26.0))
@@ -111,7 +153,27 @@ def journey_alarms(j):
     j.shot("alarm-dialog")
     d.key("Escape")
     wait_for("Escape closes the dialog", lambda: "Alarmy" not in s.windows(), timeout=5)
+    d.program.send_signal(signal.SIGTERM)
+    if d.wait_program_end() != 0:
+        raise JourneyFailure("SIGTERM did not end the program with 0")
+    # Not confirmed with OK: the section stays as its author wrote it.
+    section = d.ini.read_text(encoding="utf-8").split("[ALARMS]")[1].split("[")[0]
+    written = "".join(f"{k}={v}\r\n" for k, v in alarms.items())
+    if section.replace("\r\n", "\n").strip() != written.replace("\r\n", "\n").strip():
+        raise JourneyFailure(f"the [ALARMS] section became {section!r}")
+
+    # Confirmed: it applies at once and is written at the end.
+    d.start_program()
+    j.expect_readings("the second start")
+    s.command("Ustawienia", "Alarmy")
+    dialog = s.window("Alarmy")
+    s.click(s.find(dialog, "check box", "Pokazuj punkt rosy"))
+    s.click(s.find(dialog, "push button", "OK"))
+    wait_for("OK closes the dialog", lambda: "Alarmy" not in s.windows(), timeout=5)
+    status_is(STATUS_OK + "Punkt rosy 9.1 °C. ", "the dew point asked for")
     j.close_by_menu()
+    if ini_values(d.ini).get("SHOW_DEWPOINT") != "1":
+        raise JourneyFailure("the confirmed dialog's settings were not written")
 
     lines = [line.split("\t") for line in log.read_text().splitlines()]
     events = [(f[1], f[2], f[3], f[4], f[5]) for f in lines]

@@ -843,6 +843,117 @@ def case_sim_stopped(build):
     return run_case(build, "silent", fn)
 
 
+# --- alarms ---------------------------------------------------------------------
+
+ALARM_STATUS = "QM-482 nr 4660. Pomiar prawidłowy. Alarm: temperatura powyżej 20.0 °C. "
+
+
+def alarms_ini(**extra):
+    """The simulator's 21.5 °C is above this high limit: one alarm stays on."""
+    values = {"TEMP_HIGH_ON": 1, "TEMP_HIGH": 20, "NOTIFY": 1, "SOUND": 1, **extra}
+    return ini() + "[ALARMS]\r\n" + "".join(f"{k}={v}\r\n" for k, v in values.items())
+
+
+def _timed_stop(c):
+    t0 = time.monotonic()
+    code = c.stop()
+    return code, time.monotonic() - t0
+
+
+def case_alarm_silent_server(build):
+    def fn(c):
+        held = c.d.tmp / "held.txt"
+        with open(held, "wb") as out:
+            c.d.spawn(["/usr/bin/python3", str(HERE.parent.parent / "bench"
+                                                / "silent_notification_server.py")],
+                      stdout=out)
+        time.sleep(1)
+        c.d.start_sim()
+        c.install(alarms_ini())
+        c.start()
+        on = c.main_shown() and c.wait_status(ALARM_STATUS)
+        time.sleep(25)
+        answering = c.status() == ALARM_STATUS
+        rss = c.rss_kib()
+        code, took = _timed_stop(c)
+        calls = held.read_text().strip().splitlines()
+        return ["a notification server that never answers",
+                "a server of our own owning org.freedesktop.Notifications that keeps every "
+                "call unanswered; an alarm on for 25 s",
+                did(c, code, f"alarm shown {on}; window answering AT-SPI after 25 s "
+                             f"{answering}; RSS {rss} KiB; the server holds "
+                             f"{calls[-1] if calls else 'no call'}; SIGTERM to exit "
+                             f"{took * 1000:.0f} ms"),
+                "nothing"]
+    return run_case(build, "alarm-silent-server", fn)
+
+
+def case_alarm_hanging_command(build):
+    def fn(c):
+        c.d.start_sim()
+        c.install(alarms_ini(COMMAND="/bin/sleep 4660"))
+        c.start()
+        on = c.main_shown() and c.wait_status(ALARM_STATUS)
+        time.sleep(3)
+        code, took = _timed_stop(c)
+        sleeping = subprocess.run(["pgrep", "-f", "sleep 4660"], capture_output=True,
+                                  text=True).stdout.split()
+        for pid in sleeping:
+            os.kill(int(pid), signal.SIGKILL)
+        return ["an alarm command that never ends", "`COMMAND=/bin/sleep 4660`",
+                did(c, code, f"alarm shown {on}; SIGTERM to exit {took * 1000:.0f} ms; "
+                             f"the command still running after the exit: {bool(sleeping)}"),
+                "nothing"]
+    return run_case(build, "alarm-hanging-command", fn)
+
+
+def case_alarm_log_full(build):
+    def fn(c):
+        m = c.d.tmp / "full"
+        _mount("tmpfs", m, "-o", "size=64k")
+        c.mounts.append(m)
+        subprocess.run(["dd", "if=/dev/zero", f"of={m}/filler", "bs=4k", "count=16"],
+                       capture_output=True)
+        log = m / "alarmy.log"
+        c.d.start_sim()
+        c.install(alarms_ini(LOG_FILE=log))
+        c.start()
+        on = c.main_shown() and c.wait_status(ALARM_STATUS)
+        time.sleep(3)
+        (m / "filler").unlink()
+        time.sleep(1)
+        code = c.stop()
+        lines = log.read_bytes().split(b"\n") if log.exists() else []
+        whole = all(line.count(b"\t") == 5 for line in lines[:-1]) and lines[-1:] == [b""]
+        return ["the alarm log on a full filesystem", "`LOG_FILE` on a 64 KiB tmpfs filled to "
+                "the last byte, room made 3 s after the alarm began",
+                did(c, code, f"alarm shown {on}; log lines {len(lines) - 1}, all whole {whole}"),
+                "nothing: the line waited for room"]
+    return run_case(build, "alarm-log-full", fn)
+
+
+def case_alarm_garbage(build):
+    def fn(c):
+        c.d.start_sim()
+        c.install(ini() + "[ALARMS]\r\nTEMP_HIGH_ON=tak\r\nTEMP_HIGH=dwadzieścia\r\n"
+                  "RH_HIGH_ON=1\r\nRH_HIGH=40,5\r\nRH_HYST=-3\r\nDELAY=-9\r\n"
+                  "COMMAND=\"/bin/true\r\nLOG_FILE=/nie/ma/takiego/katalogu/a.log\r\n")
+        def section():
+            return c.d.ini.read_bytes().split(b"[ALARMS]")[1].split(b"\n[")[0].strip()
+        before = section()
+        c.start()
+        shown = c.main_shown()
+        time.sleep(4)
+        st = c.status()
+        code = c.stop()
+        kept = section() == before
+        return ["a hand-edited [ALARMS] section", "words for numbers, a comma, negative "
+                "hysteresis and delay, an unbalanced quote in COMMAND, a log in no folder",
+                did(c, code, f"window shown {shown}; status {st!r}"),
+                f"nothing; the section kept byte for byte: {kept}"]
+    return run_case(build, "alarm-garbage", fn)
+
+
 CASES = {
     "noise": case_noise,
     "burst": case_burst,
@@ -861,6 +972,10 @@ CASES = {
     "port-file": case_port_regular_file,
     "parity": case_bad_parity,
     "silent": case_sim_stopped,
+    "alarm-silent-server": case_alarm_silent_server,
+    "alarm-hanging-command": case_alarm_hanging_command,
+    "alarm-log-full": case_alarm_log_full,
+    "alarm-garbage": case_alarm_garbage,
 }
 
 
