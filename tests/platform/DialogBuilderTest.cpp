@@ -198,8 +198,8 @@ TEST(DialogBuilder, MainMenuHasEveryCommandWithItsText)
         &bar, resources::ids::kMainMenu, [&](int id) { commands.push_back(id); });
     const std::set<int> expected { ids::ID_RUN_PLOTAN, ids::ID_CLOSE, ids::ID_COLOURS,
         ids::ID_FONTS, ids::ID_TOPMOST, ids::ID_SERIAL_PORT, ids::ID_RECORDING,
-        ids::ID_MORE_SETTINGS, ids::ID_HELP, ids::ID_PROMOTION, ids::ID_ABOUT, ids::ID_MQTT, ids::ID_ALARMS,
-        ids::ID_ACKNOWLEDGE_ALARMS };
+        ids::ID_MORE_SETTINGS, ids::ID_HELP, ids::ID_PROMOTION, ids::ID_ABOUT, ids::ID_MQTT,
+        ids::ID_ALARMS, ids::ID_ACKNOWLEDGE_ALARMS };
     EXPECT_EQ(actions.size(), static_cast<int>(expected.size()));
     for (int id : expected)
         ASSERT_TRUE(actions.contains(id)) << id;
