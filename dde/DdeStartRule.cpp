@@ -15,11 +15,7 @@ DdeStartRule::DdeStartRule(DdeServer& server, QWidget* window)
 
 void DdeStartRule::OnLinkUpdate(bool good, bool changed, long serialNumber)
 {
-    // Another meter on the same port while the link stays up: the old
-    // meter's name and topics go, the new one's come.
-    const bool otherMeter
-        = good && serialNumber > 0 && server_.isRunning() && serialNumber != server_.serialNumber();
-    if (changed || otherMeter) {
+    if (changed) {
         server_.Stop();
         if (good && serialNumber > 0 && !server_.Start(serialNumber) && !errorShown_) {
             // Once a run: without a bus the box would return with every frame

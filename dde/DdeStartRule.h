@@ -9,9 +9,7 @@ class QWidget;
 // until the link goes down. A start that fails tells the user once a run;
 // while the link stays up it is tried again quietly every kDdeRetryMs, so a
 // bus that was missing (or a name another program held) does not keep the
-// service away from a meter that never pauses. A new serial number under a
-// link that stays up (another meter on the port) starts the service again
-// under the new meter's name, with the same rule for a failure.
+// service away from a meter that never pauses.
 class DdeStartRule {
 public:
     static constexpr qint64 kDdeRetryMs = 2000;
