@@ -1,5 +1,6 @@
 #include "dde/DdeServer.h"
 
+#include "common/MeterName.h"
 #include "dde/ItemText.h"
 #include "dde/ReadingsAdaptor.h"
 #include "resources/DdeTexts.h"
@@ -45,6 +46,7 @@ bool DdeServer::Start(long serialNumber)
     for (int i = 0; i < 3; ++i)
         items_[i] = instance_.CreateStringHandle(ToQString(texts::dde::ItemNames[i]));
     readings_ = new ReadingsAdaptor(instance_.busObject(), this);
+    instance_.SetServerName(QString::fromStdString(MeterServerName(serialNumber)));
     if (!instance_.NameService(service_, DdeNameService::DNS_REGISTER)) {
         // Not half running: a failed start leaves the server stopped.
         Stop();

@@ -1,7 +1,8 @@
 // Publishes the three readings and their status words on the desktop bus
 // while the link to the meter is up: service "QM482", topics
 // "Temperatura#n", "Wilgotność#n", "Ciśnienie#n", items "Wynik", "Pomiar",
-// "Status", CF_TEXT only.
+// "Status", CF_TEXT only. Each running server owns org.qm482.QM482.Meter<n>
+// and queues for org.qm482.QM482, which one of them owns at a time.
 #pragma once
 
 #include "dde/PanelSource.h"
@@ -26,7 +27,9 @@ public:
         const PanelSource* temperature, const PanelSource* humidity, const PanelSource* pressure);
 
     // Registers the service with topic names of this serial number. False
-    // when there is no session bus or the name cannot be had.
+    // when there is no session bus, the meter's own name is taken (another
+    // instance serves a meter of this number) or a program other than a
+    // server of ours holds the shared name.
     bool Start(long serialNumber);
     // Unregisters the service and drops every link; harmless when stopped.
     void Stop();

@@ -2,6 +2,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -112,7 +113,7 @@ void DdeBusConnection::Disconnect()
     name_.clear();
 }
 
-bool DdeBusConnection::Export(QObject* object, const QString& busName)
+bool DdeBusConnection::Export(QObject* object, const QString& busName, const QString& sharedName)
 {
     if (!connection_.registerObject(ObjectPath(), object, QDBusConnection::ExportAdaptors))
         return false;
@@ -120,15 +121,64 @@ bool DdeBusConnection::Export(QObject* object, const QString& busName)
         connection_.unregisterObject(ObjectPath());
         return false;
     }
+    if (!sharedName.isEmpty() && !QueueFor(sharedName)) {
+        connection_.unregisterService(busName);
+        connection_.unregisterObject(ObjectPath());
+        return false;
+    }
     return true;
 }
 
-bool DdeBusConnection::Publish(QObject* object, const QString& busName)
+// Taken after the server's own name and let go before it, so that a server
+// holding the shared name always holds its own too.
+bool DdeBusConnection::QueueFor(const QString& sharedName)
 {
-    if (published_ || !object || !connection_.isConnected() || !Export(object, busName))
+    QDBusConnectionInterface* bus = connection_.interface();
+    if (!bus)
+        return false;
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply
+        = bus->registerService(sharedName, QDBusConnectionInterface::QueueService,
+            QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid() || reply.value() == QDBusConnectionInterface::ServiceNotRegistered)
+        return false;
+    if (reply.value() == QDBusConnectionInterface::ServiceRegistered || ownerIsServer(sharedName))
+        return true;
+    bus->unregisterService(sharedName);
+    return false;
+}
+
+bool DdeBusConnection::ownerIsServer(const QString& sharedName) const
+{
+    const QDBusConnectionInterface* bus = connection_.interface();
+    const QString under = sharedName + QLatin1Char('.');
+    // The owner may let go while it is looked at; a few looks settle it.
+    for (int look = 0; look < 3; ++look) {
+        const QDBusReply<QString> owner = bus->serviceOwner(sharedName);
+        if (!owner.isValid())
+            continue; // gone: the name passes down the queue, perhaps to us
+        if (owner.value() == connection_.baseService())
+            return true;
+        const QDBusReply<QStringList> names = bus->registeredServiceNames();
+        if (!names.isValid())
+            return false;
+        for (const QString& name : names.value()) {
+            if (name.startsWith(under) && bus->serviceOwner(name).value() == owner.value())
+                return true;
+        }
+        const QDBusReply<QString> still = bus->serviceOwner(sharedName);
+        if (still.isValid() && still.value() == owner.value())
+            return false;
+    }
+    return false;
+}
+
+bool DdeBusConnection::Publish(QObject* object, const QString& busName, const QString& sharedName)
+{
+    if (published_ || !object || !connection_.isConnected() || !Export(object, busName, sharedName))
         return false;
     published_ = object;
     busName_ = busName;
+    sharedName_ = sharedName;
     return true;
 }
 
@@ -137,11 +187,14 @@ void DdeBusConnection::Unpublish()
     if (!published_)
         return;
     if (connection_.isConnected()) {
+        if (!sharedName_.isEmpty())
+            connection_.unregisterService(sharedName_);
         connection_.unregisterService(busName_);
         connection_.unregisterObject(ObjectPath());
     }
     published_ = nullptr;
     busName_.clear();
+    sharedName_.clear();
 }
 
 void DdeBusConnection::WatchClient(const QString& client)
@@ -184,7 +237,7 @@ void DdeBusConnection::TryReconnect()
         return;
     // What was published is taken again; what was not stays away, so the
     // name is never back while its owner has let it go.
-    if (!Connect() || (published_ && !Export(published_, busName_))) {
+    if (!Connect() || (published_ && !Export(published_, busName_, sharedName_))) {
         Disconnect();
         reconnect_->start();
     }

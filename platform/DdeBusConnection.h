@@ -42,7 +42,12 @@ public:
     // Exports the object at dde_bus::ObjectPath and owns the bus name, until
     // Unpublish, across reconnects. Another process holding the name is a
     // failure, not a queue to wait in.
-    bool Publish(QObject* object, const QString& busName);
+    // With a shared name, the servers of one service share it: each waits in
+    // its queue, one owns it, and when that one lets go the next takes it
+    // over. A server is known by a name of its own under the shared one
+    // (busName is "<sharedName>.<something>"); a shared name held by a
+    // program that owns no such name is a failure.
+    bool Publish(QObject* object, const QString& busName, const QString& sharedName = QString());
     void Unpublish();
     // clientGone tells when a watched client leaves the bus.
     void WatchClient(const QString& client);
@@ -65,7 +70,9 @@ private slots:
 private:
     bool Connect();
     void Disconnect();
-    bool Export(QObject* object, const QString& busName);
+    bool Export(QObject* object, const QString& busName, const QString& sharedName);
+    bool QueueFor(const QString& sharedName);
+    bool ownerIsServer(const QString& sharedName) const;
     void TryReconnect();
 
     bool open_ = false;
@@ -75,4 +82,5 @@ private:
     QTimer* reconnect_ = nullptr;
     QObject* published_ = nullptr;
     QString busName_;
+    QString sharedName_;
 };

@@ -41,6 +41,7 @@ void DdeInstance::Uninitialize()
     delete busObject_;
     busObject_ = nullptr;
     callback_ = nullptr;
+    serverName_.clear();
     initialized_ = false;
 }
 
@@ -83,7 +84,10 @@ bool DdeInstance::NameService(DdeHsz service, DdeNameService command)
     if (registeredService_)
         return registeredService_ == service;
     const QString busName = QString::fromLatin1(dde_bus::BusNamePrefix) + queryString(service);
-    if (!bus_.Publish(busObject_, busName))
+    const bool published = serverName_.isEmpty()
+        ? bus_.Publish(busObject_, busName)
+        : bus_.Publish(busObject_, busName + QLatin1Char('.') + serverName_, busName);
+    if (!published)
         return false;
     registeredService_ = service;
     strings_.AddReference(service);

@@ -80,7 +80,12 @@ public:
     QString queryString(DdeHsz hsz) const;
 
     // Register: own the bus name org.qm482.<service> and publish the object.
+    // With a server name, several servers offer one service, as they may:
+    // each owns org.qm482.<service>.<server name> alone and waits in the
+    // queue of org.qm482.<service>, which one of them owns at a time.
     bool NameService(DdeHsz service, DdeNameService command);
+    // Set before registering; kept until Uninitialize.
+    void SetServerName(const QString& name) { serverName_ = name; }
     // Asks the callback for the data of every link to (topic, item) and sends
     // it to each linked client.
     bool PostAdvise(DdeHsz topic, DdeHsz item);
@@ -123,6 +128,7 @@ private:
     DdeBusConnection bus_;
     QObject* busObject_ = nullptr;
     DdeHsz registeredService_;
+    QString serverName_;
     int dispatching_ = 0;
     bool holdAdvises_ = false;
     std::vector<std::pair<DdeHsz, DdeHsz>> pendingAdvises_;

@@ -1,4 +1,5 @@
 #include "common/DdeName.h"
+#include "common/MeterName.h"
 
 #include <gtest/gtest.h>
 
@@ -38,4 +39,20 @@ TEST(DdeName, InvalidUtf8IsComparedAsBytes)
     EXPECT_FALSE(SameDdeName("\xC1\x81", "a"));
     EXPECT_EQ(FoldDdeName("\xC5"), "\xC5");
     EXPECT_EQ(FoldDdeName("X\xC5"), "x\xC5");
+}
+
+TEST(MeterName, TopicsNameTheirMeterByTheDigitsAfterTheLastHash)
+{
+    EXPECT_EQ(MeterServerName(4660), "Meter4660");
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        { "Temperatura#4660", "Meter4660" },
+        { "A#B#17", "Meter17" },
+        { "Wilgotność#04660", "Meter04660" }, // as written: the server refuses it too
+        { "Temperatura", std::nullopt },
+        { "Temperatura#12a", std::nullopt },
+        { "Temperatura#-1", std::nullopt },
+        { "Temperatura#12345678901234567890", std::nullopt },
+    };
+    for (const auto& [topic, name] : cases)
+        EXPECT_EQ(MeterServerNameOfTopic(topic), name) << topic;
 }

@@ -119,12 +119,12 @@ TEST_F(DdeServerTest, StartStopOwnAndReleaseTheName)
     EXPECT_EQ(client.Request("Temperatura#17", "Pomiar").value(), "23.4 °C");
 }
 
-TEST_F(DdeServerTest, SecondServerCannotTakeTheName)
+TEST_F(DdeServerTest, SecondServerOfTheSameMeterCannotTakeTheName)
 {
     DdeServer second;
     second.SetPanels(&temperature, &humidity, &pressure);
     // Each server has a connection of its own; the first one holds the name.
-    EXPECT_FALSE(second.Start(1)) << "the name is taken";
+    EXPECT_FALSE(second.Start(4660)) << "the name is taken";
     EXPECT_FALSE(second.isRunning());
     EXPECT_EQ(client.Request("Temperatura#4660", "Wynik").value(), "23.4");
 }

@@ -147,4 +147,78 @@ TEST_F(DdeToolTest, WatchEndsCleanlyOnInterrupt)
     EXPECT_EQ(watch.exitCode(), 0);
 }
 
+// Two instances, as two programs with a meter each: the tool reaches both.
+class DdeToolTwoMetersTest : public DdeToolTest {
+protected:
+    void SetUp() override
+    {
+        DdeToolTest::SetUp();
+        otherTemperature.shown = { 56 * 0.1, false, false, 3 };
+        other.SetPanels(&otherTemperature, &humidity, &pressure);
+        ASSERT_TRUE(server.Start(4660));
+        ASSERT_TRUE(other.Start(17));
+    }
+    FakePanel otherTemperature;
+    DdeServer other;
+};
+
+TEST_F(DdeToolTwoMetersTest, TopicsOfEveryMeterAndEachItemFromItsOwnMeter)
+{
+    const ToolRun topics = RunTool({ "topics" });
+    EXPECT_EQ(topics.exitCode, 0) << topics.err.toStdString();
+    EXPECT_EQ(topics.out,
+        "Temperatura#17\nWilgotność#17\nCiśnienie#17\n"
+        "Temperatura#4660\nWilgotność#4660\nCiśnienie#4660\n");
+
+    const struct {
+        const char* topic;
+        int exitCode;
+        QString out;
+    } gets[] = {
+        { "Temperatura#17", 0, QString::fromStdString(NumberText(56 * 0.1)) + " °C\n" },
+        { "temperatura#4660", 0, QString::fromStdString(NumberText(214 * 0.1)) + " °C\n" },
+        { "Temperatura#999", 1, "" }, // no such meter: the shared name refuses it
+    };
+    for (const auto& g : gets) {
+        const ToolRun get = RunTool({ "get", g.topic, "Pomiar" });
+        EXPECT_EQ(get.exitCode, g.exitCode) << g.topic << get.err.toStdString();
+        EXPECT_EQ(get.out, g.out) << g.topic;
+    }
+
+    // The owner of the shared name gone, the other meter is still listed and served.
+    server.Stop();
+    EXPECT_EQ(RunTool({ "topics" }).out, "Temperatura#17\nWilgotność#17\nCiśnienie#17\n");
+    EXPECT_EQ(RunTool({ "get", "Temperatura#4660", "Pomiar" }).exitCode, 1);
+}
+
+TEST_F(DdeToolTwoMetersTest, WatchFollowsItsOwnMeterUntilThatOneGoes)
+{
+    QProcess watch;
+    watch.start(QStringLiteral(QM482_DDE_TOOL), { "watch", "Temperatura#17", "Wynik" });
+    ASSERT_TRUE(watch.waitForStarted(10000));
+    const auto readLine = [&]() -> QByteArray {
+        while (!watch.canReadLine()) {
+            if (!WaitFor(watch, SIGNAL(readyReadStandardOutput()), 20000))
+                return {};
+        }
+        return watch.readLine();
+    };
+    EXPECT_EQ(readLine(), QByteArray::fromStdString(NumberText(56 * 0.1) + "\n"));
+    // The other meter's frames are not this link's; the shared name passing
+    // on does not end it.
+    server.NotifyAll();
+    server.Stop();
+    otherTemperature.shown.rawValue = 61 * 0.1;
+    other.NotifyAll();
+    EXPECT_EQ(readLine(), QByteArray::fromStdString(NumberText(61 * 0.1) + "\n"));
+
+    other.Stop();
+    if (watch.state() != QProcess::NotRunning) {
+        ASSERT_TRUE(WaitFor(watch, SIGNAL(finished(int, QProcess::ExitStatus)), 20000));
+    }
+    EXPECT_EQ(watch.exitCode(), 3);
+    EXPECT_EQ(watch.readAllStandardError(), "Usługa QM482 zniknęła.\n");
+    EXPECT_TRUE(watch.readAllStandardOutput().isEmpty());
+}
+
 } // namespace

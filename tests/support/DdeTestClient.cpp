@@ -7,7 +7,6 @@
 #include <QSignalSpy>
 
 namespace {
-const QString Service = QStringLiteral("org.qm482.QM482");
 const QString Path = QStringLiteral("/org/qm482/QM482");
 const QString Interface = QStringLiteral("org.qm482.Dde1");
 } // namespace
@@ -39,7 +38,7 @@ void DdeTestClient::Leave()
 
 QDBusMessage DdeTestClient::Call(const QString& method, const QVariantList& args)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Interface, method);
+    QDBusMessage call = QDBusMessage::createMethodCall(service_, Path, Interface, method);
     call.setArguments(args);
     return bus_.call(call, QDBus::BlockWithGui, 5000);
 }
@@ -81,8 +80,8 @@ bool DdeTestClient::StopAdvise(const QString& topic, const QString& item, uint f
 
 QVariantMap DdeTestClient::Properties()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        Service, Path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
+    QDBusMessage call = QDBusMessage::createMethodCall(service_, Path,
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
     call << QStringLiteral("org.qm482.Readings1");
     const QDBusReply<QVariantMap> reply = bus_.call(call, QDBus::BlockWithGui, 5000);
     return reply.value();
@@ -90,7 +89,7 @@ QVariantMap DdeTestClient::Properties()
 
 QString DdeTestClient::Introspect()
 {
-    const QDBusMessage call = QDBusMessage::createMethodCall(Service, Path,
+    const QDBusMessage call = QDBusMessage::createMethodCall(service_, Path,
         QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
     const QDBusReply<QString> reply = bus_.call(call, QDBus::BlockWithGui, 5000);
     return reply.value();
@@ -98,7 +97,17 @@ QString DdeTestClient::Introspect()
 
 bool DdeTestClient::NameHasOwner()
 {
-    return bus_.interface()->isServiceRegistered(Service);
+    return NameHasOwner(QStringLiteral("org.qm482.QM482"));
+}
+
+bool DdeTestClient::NameHasOwner(const QString& busName)
+{
+    return bus_.interface()->isServiceRegistered(busName);
+}
+
+QString DdeTestClient::NameOwner(const QString& busName)
+{
+    return bus_.interface()->serviceOwner(busName).value();
 }
 
 std::optional<DdeTestClient::Advise> DdeTestClient::NextAdvise()

@@ -38,6 +38,10 @@ public:
     QVariantMap Properties();
     QString Introspect();
     bool NameHasOwner();
+    bool NameHasOwner(const QString& busName);
+    QString NameOwner(const QString& busName);
+    // The calls go to this bus name from now on (org.qm482.QM482 at first).
+    void Target(const QString& busName) { service_ = busName; }
     // The next advise received, waiting a bounded time for it.
     std::optional<Advise> NextAdvise();
     void Leave(); // disconnects from the bus
@@ -55,6 +59,7 @@ private:
     QDBusMessage Call(const QString& method, const QVariantList& args);
 
     QString name_;
+    QString service_ = QStringLiteral("org.qm482.QM482");
     QDBusConnection bus_;
     std::deque<Advise> advises_;
 };

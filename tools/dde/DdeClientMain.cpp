@@ -1,7 +1,13 @@
 // qm482-dde: lists the topics of the QM482 service, requests an item, or
 // watches one. Exit codes: 0 done, 1 refused by the server, 2 wrong usage,
 // 3 the service is not running, 4 no session bus, 5 other bus error.
+//
+// Each running instance serves one meter under a name of its own,
+// org.qm482.QM482.Meter<n>; one of them also owns org.qm482.QM482. The
+// topics are asked of every instance; an item goes to the instance of the
+// topic's serial number, else to the shared name.
 #include "AdviseWatcher.h"
+#include "common/MeterName.h"
 #include "platform/DdeBusConnection.h"
 #include "platform/DdeInstance.h"
 #include "platform/DdeTopicPair.h"
@@ -9,17 +15,23 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingReply>
 #include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -46,11 +58,16 @@ void PrintLine(const QString& text)
     std::fflush(stdout);
 }
 
+bool NoService(const QDBusError& error)
+{
+    return error.type() == QDBusError::ServiceUnknown
+        || error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+}
+
 // Reports a failed call and returns its exit code.
 int Failure(const QDBusError& error)
 {
-    if (error.type() == QDBusError::ServiceUnknown
-        || error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
+    if (NoService(error)) {
         Print(stderr, texts::dde::ToolNoService);
         return ExitNoService;
     }
@@ -65,29 +82,101 @@ int Failure(const QDBusError& error)
     return ExitBusError;
 }
 
-QDBusMessage Call(const QDBusConnection& bus, const QString& method, const QVariantList& args)
+constexpr int CallTimeoutMs = 10000;
+
+QDBusMessage MethodCall(const QString& server, const QString& method, const QVariantList& args)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(BusName,
+    QDBusMessage call = QDBusMessage::createMethodCall(server,
         QString::fromLatin1(dde_bus::ObjectPath), QString::fromLatin1(dde_bus::Interface), method);
     call.setArguments(args);
-    return bus.call(call, QDBus::Block, 10000);
+    return call;
+}
+
+QDBusMessage Call(const QDBusConnection& bus, const QString& server, const QString& method,
+    const QVariantList& args)
+{
+    return bus.call(MethodCall(server, method, args), QDBus::Block, CallTimeoutMs);
+}
+
+// Every instance's own name, in the order of the serial numbers, then the
+// shared name (an instance that owns no name of its own is found there).
+QStringList Servers(const QStringList& names)
+{
+    const QString under = BusName + QLatin1Char('.')
+        + QString::fromLatin1(
+            kMeterNamePrefix.data(), static_cast<qsizetype>(kMeterNamePrefix.size()));
+    QStringList servers;
+    for (const QString& name : names) {
+        if (name.startsWith(under))
+            servers << name;
+    }
+    // Shorter numbers first: decimal digits then sort as numbers.
+    std::sort(servers.begin(), servers.end(), [](const QString& a, const QString& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    servers << BusName;
+    return servers;
+}
+
+// The instance serving the topic's meter; the shared name when the topic
+// carries no serial number or no instance serves that meter.
+QString ServerOf(const QDBusConnection& bus, const QString& topic)
+{
+    const std::optional<std::string> meter = MeterServerNameOfTopic(topic.toStdString());
+    if (!meter)
+        return BusName;
+    const QString own = BusName + QLatin1Char('.') + QString::fromStdString(*meter);
+    const QDBusReply<bool> registered = bus.interface()->isServiceRegistered(own);
+    return registered.isValid() && registered.value() ? own : BusName;
 }
 
 int Topics(const QDBusConnection& bus)
 {
-    const QDBusReply<QList<DdeTopicPair>> reply
-        = Call(bus, QStringLiteral("WildConnect"), { QString(), QString() });
-    if (!reply.isValid())
-        return Failure(reply.error());
-    for (const DdeTopicPair& pair : reply.value())
-        PrintLine(pair.topic);
+    const QDBusReply<QStringList> names = bus.interface()->registeredServiceNames();
+    if (!names.isValid())
+        return Failure(names.error());
+    // All asked at once: an instance slow to answer holds up only itself.
+    std::vector<QDBusPendingCall> calls;
+    for (const QString& server : Servers(names.value())) {
+        calls.push_back(bus.asyncCall(
+            MethodCall(server, QStringLiteral("WildConnect"), { QString(), QString() }),
+            CallTimeoutMs));
+    }
+    QStringList topics;
+    bool answered = false;
+    std::optional<QDBusError> gone;
+    std::optional<QDBusError> failed;
+    for (QDBusPendingCall& call : calls) {
+        call.waitForFinished();
+        const QDBusPendingReply<QList<DdeTopicPair>> reply = call;
+        if (reply.isError()) {
+            // An instance that ended between the listing and the call is
+            // simply not there; any other error is told.
+            std::optional<QDBusError>& kept = NoService(reply.error()) ? gone : failed;
+            if (!kept)
+                kept = reply.error();
+            continue;
+        }
+        // The owner of the shared name is also asked under its own name.
+        for (const DdeTopicPair& pair : reply.value()) {
+            if (!topics.contains(pair.topic))
+                topics << pair.topic;
+        }
+        answered = true;
+    }
+    for (const QString& topic : topics)
+        PrintLine(topic);
+    if (failed)
+        return Failure(*failed);
+    if (!answered && gone)
+        return Failure(*gone);
     return ExitOk;
 }
 
 int Get(const QDBusConnection& bus, const QString& topic, const QString& item)
 {
     const QDBusReply<QString> reply
-        = Call(bus, QStringLiteral("Request"), { topic, item, CF_TEXT });
+        = Call(bus, ServerOf(bus, topic), QStringLiteral("Request"), { topic, item, CF_TEXT });
     if (!reply.isValid())
         return Failure(reply.error());
     PrintLine(reply.value());
@@ -105,17 +194,23 @@ void OnStopSignal(int)
 int Watch(QCoreApplication& app, QDBusConnection bus, const QString& topic, const QString& item)
 {
     AdviseWatcher watcher(topic, item);
+    const QString server = ServerOf(bus, topic);
     // Connect first, so that the advise sent at once on StartAdvise is seen.
-    bus.connect(BusName, QString::fromLatin1(dde_bus::ObjectPath),
+    bus.connect(server, QString::fromLatin1(dde_bus::ObjectPath),
         QString::fromLatin1(dde_bus::Interface), QStringLiteral("Advise"), &watcher,
         SLOT(OnAdvise(QString, QString, QString)));
-    QDBusServiceWatcher gone(BusName, bus, QDBusServiceWatcher::WatchForUnregistration);
+    // The link lives in the instance that owns the name now: when it lets the
+    // name go, the link is gone, even if the shared name passes on to another.
+    QDBusServiceWatcher gone(server, bus, QDBusServiceWatcher::WatchForOwnerChange);
     int result = ExitOk;
-    QObject::connect(&gone, &QDBusServiceWatcher::serviceUnregistered, &app, [&] {
-        Print(stderr, texts::dde::ToolLost);
-        result = ExitNoService;
-        app.quit();
-    });
+    QObject::connect(&gone, &QDBusServiceWatcher::serviceOwnerChanged, &app,
+        [&](const QString&, const QString& oldOwner, const QString&) {
+            if (oldOwner.isEmpty())
+                return;
+            Print(stderr, texts::dde::ToolLost);
+            result = ExitNoService;
+            app.quit();
+        });
     // A bus that dies sends no word of the service going: only the
     // connection itself says it is gone.
     bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
@@ -135,7 +230,7 @@ int Watch(QCoreApplication& app, QDBusConnection bus, const QString& topic, cons
     std::signal(SIGTERM, OnStopSignal);
 
     const QDBusReply<bool> reply
-        = Call(bus, QStringLiteral("StartAdvise"), { topic, item, CF_TEXT });
+        = Call(bus, server, QStringLiteral("StartAdvise"), { topic, item, CF_TEXT });
     if (!reply.isValid())
         return Failure(reply.error());
     if (!reply.value()) {
