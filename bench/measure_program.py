@@ -148,8 +148,8 @@ def start_ser2net(rig, pty, protocol):
     config = rig.tmp / "ser2net.yaml"
     config.write_text(f"connection: &meter\n  accepter: {accepter}\n"
                       f"  connector: serialdev,{pty},300n71,local\n")
-    server = rig.spawn(["ser2net", "-n", "-u", "-P", str(rig.tmp / "ser2net.pid"),
-                        "-c", str(config)])
+    program = shutil.which("ser2net") or "/usr/sbin/ser2net"  # /usr/sbin may not be on PATH
+    server = rig.spawn([program, "-n", "-u", "-P", str(rig.tmp / "ser2net.pid"), "-c", str(config)])
 
     def listening():
         # From the kernel's tables: a trial connection would keep ser2net busy with the pty.

@@ -52,15 +52,3 @@ TEST(NetworkAddress, ParsesWhatALinkMayName)
         EXPECT_EQ(address->Text(), c.written);
     }
 }
-
-TEST(NetworkAddress, ASchemeMarksATargetMeantAsAnAddress)
-{
-    const struct {
-        const char* text;
-        bool meant;
-    } cases[] = { { "tcp://10.0.0.5", true }, { "socket://x:1", true }, { "rfc2217://", true },
-        { "/dev/ttyUSB0", false }, { "../by-id/usb-x", false }, { "://x:1", false },
-        { "a/b://x:1", false } };
-    for (const auto& c : cases)
-        EXPECT_EQ(NetworkAddress::LooksLikeAddress(c.text), c.meant) << c.text;
-}

@@ -2,6 +2,7 @@
 simulated meter, COM7 a tcp:// link to it; ser2net stopped and started."""
 
 import os
+import shutil
 import socket
 import subprocess
 import time
@@ -14,6 +15,10 @@ def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
+
+
+# Debian puts it in /usr/sbin, which a user's PATH may lack.
+SER2NET = shutil.which("ser2net") or "/usr/sbin/ser2net"
 
 
 def listening(port):
@@ -39,7 +44,7 @@ class Ser2net:
             "  options:\n    kickolduser: true\n")
 
     def start(self):
-        self.process = self.d.spawn(["ser2net", "-n", "-u", "-P", str(self.d.tmp / "ser2net.pid"),
+        self.process = self.d.spawn([SER2NET, "-n", "-u", "-P", str(self.d.tmp / "ser2net.pid"),
                                      "-c", str(self.config)])
         wait_for("ser2net listens", lambda: listening(self.port), timeout=10)
 
