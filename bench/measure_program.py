@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Measures the real program (build/qm482) beside qm482-sim on a pseudo-terminal.
 
-  cpu      CPU per frame over N frames at the line pace (or --rate CPS)
+  cpu      CPU per frame over N frames at the line pace (or --rate CPS); with --network
+           COM7 is a tcp:// or rfc2217:// link to a ser2net in front of the simulator
   idle     CPU while the panels blink: the meter silent (--silent) or reporting errors
   soak     resident memory and open descriptors over N frames at a high rate
   cycles   resident memory and descriptors over N port pull/return cycles (simulator
@@ -137,6 +138,28 @@ class Rig:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 
+def start_ser2net(rig, pty, protocol):
+    """ser2net on 127.0.0.1 serving `pty`; the link target of its accepter."""
+    import socket
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]
+    accepter = ("telnet(rfc2217)," if protocol == "rfc2217" else "") + f"tcp,127.0.0.1,{port}"
+    config = rig.tmp / "ser2net.yaml"
+    config.write_text(f"connection: &meter\n  accepter: {accepter}\n"
+                      f"  connector: serialdev,{pty},300n71,local\n")
+    program = shutil.which("ser2net") or "/usr/sbin/ser2net"  # /usr/sbin may not be on PATH
+    server = rig.spawn([program, "-n", "-u", "-P", str(rig.tmp / "ser2net.pid"), "-c", str(config)])
+
+    def listening():
+        # From the kernel's tables: a trial connection would keep ser2net busy with the pty.
+        with open("/proc/net/tcp") as f:
+            return any(line.split()[3] == "0A" and line.split()[1].endswith(f":{port:04X}")
+                       for line in f.readlines()[1:])
+    wait_for("ser2net listens", listening)
+    return server, f"{'rfc2217' if protocol == 'rfc2217' else 'tcp'}://127.0.0.1:{port}"
+
+
 def spread(values, unit, digits=2):
     if len(values) == 1:
         return f"{values[0]:.{digits}f} {unit}"
@@ -146,6 +169,7 @@ def spread(values, unit, digits=2):
 
 def run_cpu(a):
     per_frame = []
+    server_frame = []
     ends = []
     for run in range(a.runs):
         rig = Rig(a.build, a.program, a.xvfb, a.alarms)
@@ -154,9 +178,16 @@ def run_cpu(a):
             if a.silent_server:
                 rig.spawn(["/usr/bin/python3",
                            str(pathlib.Path(__file__).with_name("silent_notification_server.py"))])
-            sim = rig.start_sim(7, *pace)
+            server = None
+            if a.network:
+                sim = rig.start_sim(8, *pace)
+                server, target = start_ser2net(rig, os.readlink(rig.ports / "COM8"), a.network)
+                os.symlink(target, rig.ports / "COM7")
+            else:
+                sim = rig.start_sim(7, *pace)
             prog = rig.start_program()
             time.sleep(a.settle)
+            s0 = cpu_seconds(server.pid) if server else 0
             c0, f0 = cpu_seconds(prog.pid), rig.counts[sim.pid]
             wait_for("the frames", lambda: rig.counts[sim.pid] - f0 >= a.frames,
                      timeout=a.frames * 5 + 60)
@@ -164,6 +195,9 @@ def run_cpu(a):
             frames = f1 - f0
             per_frame.append((c1 - c0) / frames * 1000)
             line = f"run {run + 1}: {frames} frames, program {per_frame[-1]:.3f} ms/frame"
+            if server:
+                server_frame.append((cpu_seconds(server.pid) - s0) / frames * 1000)
+                line += f", ser2net {server_frame[-1]:.3f} ms/frame"
             if a.alarms or a.silent_server:
                 t0 = time.monotonic()
                 prog.send_signal(signal.SIGTERM)
@@ -174,6 +208,8 @@ def run_cpu(a):
         finally:
             rig.close()
     print("program CPU per frame:", spread(per_frame, "ms", 3))
+    if server_frame:
+        print("ser2net CPU per frame:", spread(server_frame, "ms", 3))
     if ends:
         print("SIGTERM to exit:", spread([e * 1000 for e in ends], "ms", 0))
 
@@ -406,6 +442,8 @@ def main():
                    help="cpu: every alarm on, one of them raised")
     p.add_argument("--silent-server", action="store_true",
                    help="cpu: a notification server that never answers on the bus")
+    p.add_argument("--network", choices=["raw", "rfc2217"],
+                   help="cpu: COM7 a link to ser2net (raw TCP or RFC 2217) before the simulator")
     p.add_argument("--seconds", type=float, default=30)
     p.add_argument("--count", type=int, default=1000)
     p.add_argument("--settle", type=float, default=3.0)

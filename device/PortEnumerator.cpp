@@ -1,5 +1,6 @@
 #include "device/PortEnumerator.h"
 
+#include "device/NetworkAddress.h"
 #include "resources/DeviceTexts.h"
 
 #include <filesystem>
@@ -42,11 +43,19 @@ bool PortEnumerator::Enumerate(unsigned& count, std::string& text) noexcept
         for (int port = PortList::kFirstPort; port <= PortList::kLastPort; ++port) {
             const PortDevice device = PortNames::Device(port, roots_);
             if (device.linked) {
+                std::error_code ec;
+                const fs::path target = fs::read_symlink(device.path, ec);
+                // A server is listed by its address: whether it answers is
+                // only known by connecting, which opening the port does.
+                if (!ec) {
+                    if (const auto address = NetworkAddress::Parse(target.string())) {
+                        list.Add(port, address->Text());
+                        continue;
+                    }
+                }
                 // A link whose device is gone hides the port: opening it fails too.
                 if (!characterDevice(device.path))
                     continue;
-                std::error_code ec;
-                const fs::path target = fs::read_symlink(device.path, ec);
                 list.Add(port, Describe(ec ? device.path : target.string(), {}, device.path));
                 continue;
             }

@@ -14,7 +14,8 @@
 // Each port number goes through PortNames::Device, the rule the port
 // itself opens by. A table device is present when its node is a character
 // device with an entry in /sys/class/tty (for ttyS also a known serial
-// type); a linked port when its link leads to a character device. The
+// type); a linked port when its link leads to a character device or is a
+// network address, listed as the address ("tcp://10.0.0.5:4001"). The
 // device database (udev), when there is one, adds the models. Each
 // description names the device and says when the user may not open it.
 class PortEnumerator {

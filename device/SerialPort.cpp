@@ -1,14 +1,17 @@
 #include "device/SerialPort.h"
 
+#include "device/NetworkConnector.h"
 #include "device/SerialPortOwner.h"
 #include "device/SystemCalls.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -65,6 +68,20 @@ tcflag_t sizeFor(int dataBits)
     }
 }
 
+std::uint8_t comPortParity(char parity)
+{
+    switch (parity) {
+    case 'O':
+    case 'o':
+        return 2;
+    case 'E':
+    case 'e':
+        return 3;
+    default:
+        return 1;
+    }
+}
+
 } // namespace
 
 SerialPort::SerialPort()
@@ -82,7 +99,7 @@ SerialPort::~SerialPort()
 {
     {
         std::lock_guard lock(lock_);
-        if (fd_ >= 0)
+        if (fd_ >= 0 && !network_)
             SetModemLines(false);
     }
     StopMonitoring();
@@ -99,12 +116,31 @@ bool SerialPort::Open(SerialPortOwner* owner, int portNumber, int baud, char par
     owner_ = owner;
     portNumber_ = portNumber;
     baud_ = baud;
+    parity_ = parity;
+    dataBits_ = dataBits;
+    stopBits_ = stopBits;
     eventMask_ = eventMask;
+    network_.reset();
+    telnet_.reset();
 
     std::lock_guard lock(lock_);
-    devicePath_ = PortNames::Device(portNumber, roots_).path;
+    const PortDevice device = PortNames::Device(portNumber, roots_);
+    devicePath_ = device.path;
     if (devicePath_.empty())
         return false;
+    if (device.linked) {
+        // A link may name a server instead of a device; it leads nowhere.
+        std::error_code ec;
+        const std::string target = std::filesystem::read_symlink(devicePath_, ec).string();
+        if (!ec && NetworkAddress::LooksLikeAddress(target)) {
+            network_ = NetworkAddress::Parse(target);
+            if (!network_) {
+                errno = EINVAL;
+                return false;
+            }
+            return true;
+        }
+    }
     fd_ = calls_.Open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         return false;
@@ -169,7 +205,7 @@ void SerialPort::SetModemLines(bool raised)
 
 bool SerialPort::StartMonitoring()
 {
-    if (fd_ < 0 || monitor_.joinable())
+    if ((fd_ < 0 && !network_) || monitor_.joinable())
         return false;
     stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (stopFd_ < 0)
@@ -177,7 +213,7 @@ bool SerialPort::StartMonitoring()
     // Whatever came between Open and now is a stale half frame. Purged here
     // rather than on the new thread, so a byte that arrives after this call
     // returns is always delivered.
-    {
+    if (!network_) {
         std::lock_guard lock(lock_);
         calls_.Flush(fd_, TCIOFLUSH);
     }
@@ -216,7 +252,8 @@ void SerialPort::CloseDevice()
         // The exclusive flag belongs to the device, not to this descriptor:
         // on a pseudo-terminal it outlives the close and keeps every other
         // user out until the far end goes away.
-        calls_.Ioctl(fd_, TIOCNXCL, nullptr);
+        if (!network_)
+            calls_.Ioctl(fd_, TIOCNXCL, nullptr);
         calls_.Close(fd_);
         fd_ = -1;
     }
@@ -224,10 +261,60 @@ void SerialPort::CloseDevice()
 
 void SerialPort::MonitorThread()
 {
-    const short wanted = (eventMask_ & EV_RXCHAR) != 0 ? POLLIN : 0;
     std::vector<std::uint8_t> pending;
     pending.reserve(kChunkBytes);
     bool lost = false;
+    if (!network_ || Connect(lost))
+        Monitor(pending, lost);
+    // The bytes read before the loss come first.
+    if (lost && owner_ != nullptr && !gate_->Stopped()
+        && (pending.empty() || Deliver(pending, pending.size())))
+        owner_->PostDeviceLost(gate_->IssueLoss());
+    running_ = false;
+}
+
+bool SerialPort::Connect(bool& lost)
+{
+    const int fd = NetworkConnector::Connect(*network_, stopFd_);
+    if (fd < 0) {
+        // Refused, unreachable, not resolved, timed out: like a device that
+        // is not there yet, so the owner tries again.
+        lost = errno != ECANCELED;
+        return false;
+    }
+    {
+        std::lock_guard lock(lock_);
+        fd_ = fd;
+    }
+    if (network_->protocol == NetworkAddress::Protocol::Telnet) {
+        TelnetComPort::Line line;
+        line.baud = static_cast<std::uint32_t>(baud_);
+        line.dataSize = static_cast<std::uint8_t>(dataBits_);
+        line.parity = comPortParity(parity_);
+        line.stopSize = static_cast<std::uint8_t>(stopBits_);
+        telnet_ = std::make_unique<TelnetComPort>(line);
+        SendReplies(telnet_->Start());
+    }
+    return true;
+}
+
+void SerialPort::SendReplies(const std::vector<std::uint8_t>& replies)
+{
+    std::size_t done = 0;
+    while (done < replies.size()) {
+        const ssize_t n = ::send(
+            fd_, replies.data() + done, replies.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return; // full or broken: the read says which
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void SerialPort::Monitor(std::vector<std::uint8_t>& pending, bool& lost)
+{
+    const short wanted = (eventMask_ & EV_RXCHAR) != 0 ? POLLIN : 0;
     for (;;) {
         if (!DeliverLines(pending))
             break;
@@ -259,11 +346,6 @@ void SerialPort::MonitorThread()
             break;
         }
     }
-    // The bytes read before the loss come first.
-    if (lost && owner_ != nullptr && !gate_->Stopped()
-        && (pending.empty() || Deliver(pending, pending.size())))
-        owner_->PostDeviceLost(gate_->IssueLoss());
-    running_ = false;
 }
 
 bool SerialPort::ReadPending(std::vector<std::uint8_t>& pending, bool& lost)
@@ -280,7 +362,13 @@ bool SerialPort::ReadPending(std::vector<std::uint8_t>& pending, bool& lost)
             error = n < 0 ? errno : 0;
         }
         if (n > 0) {
-            pending.insert(pending.end(), buffer, buffer + n);
+            if (telnet_) {
+                replies_.clear();
+                telnet_->Receive(buffer, static_cast<std::size_t>(n), pending, replies_);
+                SendReplies(replies_);
+            } else {
+                pending.insert(pending.end(), buffer, buffer + n);
+            }
             return true;
         }
         if (n < 0 && error == EINTR)

@@ -21,6 +21,7 @@ packages=(
   libmosquitto-dev mosquitto mosquitto-clients
   libqcustomplot-dev qt6-svg-dev
   dpkg-dev file desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
+  ser2net
 )
 
 install_missing() {

@@ -146,6 +146,19 @@ TEST_F(FakeTree, LinkDecidesItsPortInTheListAndWhenOpening)
     EXPECT_EQ(fs::canonical(port.devicePath()).string(), sim.slave());
 }
 
+TEST_F(FakeTree, ServersAreListedByTheirAddressAndBrokenTargetsNotAtAll)
+{
+    testpty::Pty usb0;
+    Device("ttyUSB0", usb0);
+    fs::create_symlink("tcp://10.0.0.5:4001", roots.links + "/COM9");
+    fs::create_symlink("RFC2217://[::1]:2217", roots.links + "/COM10");
+    fs::create_symlink("tcp://10.0.0.5", roots.links + "/COM11"); // no port
+    fs::create_symlink("rfc2217://meter.lab:4001", roots.links + "/COM65"); // hides ttyUSB0
+    EXPECT_EQ(Enumerate(),
+        "COM9:tcp://10.0.0.5:4001\nCOM10:rfc2217://[::1]:2217\n"
+        "COM65:rfc2217://meter.lab:4001\n");
+}
+
 TEST_F(FakeTree, AsAUserWhoIsNotRootTheHeldPortIsListedAndRefusalIsNoted)
 {
     testpty::Pty held, denied;
