@@ -26,6 +26,9 @@ using Clock = std::chrono::steady_clock;
 constexpr std::string_view kAnswer = "ok\n";
 // Between two tries while the holder is still starting.
 constexpr auto kRetryPause = std::chrono::milliseconds(50);
+// One try's wait for an answer: a holder that is ending no longer answers,
+// but soon lets go of the lock.
+constexpr auto kOneTry = std::chrono::seconds(1);
 
 std::string RealPath(const std::string& path)
 {
@@ -104,7 +107,7 @@ InstanceLock::Outcome InstanceLock::Acquire(
                     std::strerror(errno));
             return Outcome::Primary;
         }
-        if (Ask(request, deadline))
+        if (Ask(request, std::min(deadline, Clock::now() + kOneTry)))
             return Outcome::Answered;
         const int left = MillisecondsUntil(deadline);
         if (left <= 0)
@@ -201,12 +204,13 @@ std::string InstanceLock::CanonicalPath(const std::string& path)
     return absolute;
 }
 
-std::string InstanceLock::RuntimeDirectory(const char* xdgRuntimeDir)
+std::string InstanceLock::RuntimeDirectory(
+    const char* xdgRuntimeDir, const std::string& fallbackParent)
 {
     if (xdgRuntimeDir != nullptr && xdgRuntimeDir[0] == '/')
         return xdgRuntimeDir;
     const uid_t uid = ::getuid();
-    std::string folder = "/tmp/qm482-" + std::to_string(uid);
+    std::string folder = fallbackParent + "/qm482-" + std::to_string(uid);
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
     // Someone else's folder of that name would let them hold our lock.

@@ -41,7 +41,8 @@ public:
     // $XDG_RUNTIME_DIR when it is set and absolute; else /tmp/qm482-UID, made
     // 0700 if missing and refused unless it is ours and closed to others.
     // Empty when there is no such folder.
-    static std::string RuntimeDirectory(const char* xdgRuntimeDir);
+    static std::string RuntimeDirectory(
+        const char* xdgRuntimeDir, const std::string& fallbackParent = "/tmp");
     // 16 hex digits (FNV-1a, 64 bits): the same in every build and run.
     static std::string Key(std::string_view canonicalPath);
 
