@@ -383,7 +383,9 @@ def run_instances(a):
             sims, progs = [], []
             for i in range(count):
                 port = 7 + i
-                sims.append(rig.start_sim(port, "--serial", str(1000 + i), *pace))
+                # Drifting readings: the panels repaint as a room's would make them.
+                sims.append(rig.start_sim(port, "--serial", str(1000 + i), "--drift", "--seed",
+                                          str(i + 1), *pace))
                 left, top = (i % 4) * 256, (i // 4) * 384
                 ini = config / f"meter{i + 1}.ini"
                 ini.write_bytes((f"[GENERAL]\r\nPORT_NR={port}\r\nTOPMOST=0\r\nSHOW_ADV=0\r\n"
