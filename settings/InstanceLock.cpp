@@ -64,7 +64,7 @@ bool FillAddress(const std::string& path, sockaddr_un& address)
 
 } // namespace
 
-InstanceLock::InstanceLock(std::string directory, std::string_view canonicalPath)
+InstanceLock::InstanceLock(const std::string& directory, std::string_view canonicalPath)
 {
     if (directory.empty())
         return;
@@ -194,7 +194,7 @@ std::string InstanceLock::CanonicalPath(const std::string& path)
 {
     if (std::string real = RealPath(path); !real.empty())
         return real;
-    const std::string absolute = Absolute(path);
+    std::string absolute = Absolute(path);
     const std::size_t slash = absolute.rfind('/');
     if (slash == std::string::npos)
         return absolute;

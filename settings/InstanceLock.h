@@ -20,7 +20,7 @@ public:
     };
 
     // `directory`: a folder only this user may enter (see RuntimeDirectory).
-    InstanceLock(std::string directory, std::string_view canonicalPath);
+    InstanceLock(const std::string& directory, std::string_view canonicalPath);
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;

@@ -41,7 +41,7 @@ void PrintLine(const char* pattern, const std::string& path)
 QString LaunchToken()
 {
     for (const char* name : { "XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID" }) {
-        if (const QString token = qEnvironmentVariable(name); !token.isEmpty())
+        if (QString token = qEnvironmentVariable(name); !token.isEmpty())
             return token;
     }
     return {};
