@@ -10,6 +10,9 @@
   startup  exec to the first reading on the session bus (the service appears)
   peer     CPU per frame and resident memory of the program and of cutecom, side by side
            on one Xvfb screen, each fed the same frames on a pty of its own
+  instances  --count N instances (default 8), each with --config FILE of its own and a
+           meter of its own serial number on a pty of its own, at once on one screen:
+           CPU per frame and resident memory of each, all together as a share of a core
 
 Each run gets a folder of its own (ports, program with its settings, home) and a
 private session bus; the screen is offscreen unless --xvfb (Xvfb and openbox).
@@ -366,6 +369,7 @@ def run_soak(a):
 
 
 def run_cycles(a):
+    a.count = a.count or 1000
     rig = Rig(a.build, a.program, a.xvfb)
     rows = []
     link = rig.ports / "COM7"
@@ -401,6 +405,68 @@ def growth(rows):
           f"{last[1] - first[1]:+d} KiB); descriptors {rows[0][2]} -> {last[2]}")
 
 
+def run_instances(a):
+    """`a.count` instances of one installed program, each started with a settings file of
+    its own for its own meter, their windows tiled on one screen."""
+    count = a.count or 8
+    rows, totals, servers = [], [], []
+    for run in range(a.runs):
+        rig = Rig(a.build, a.program, a.xvfb)
+        try:
+            config = pathlib.Path(rig.env["HOME"]) / ".config" / "qm482"
+            config.mkdir(parents=True)
+            pace = ["--rate", str(a.rate)] if a.rate else []
+            sims, progs = [], []
+            for i in range(count):
+                port = 7 + i
+                # Drifting readings: the panels repaint as a room's would make them.
+                sims.append(rig.start_sim(port, "--serial", str(1000 + i), "--drift", "--seed",
+                                          str(i + 1), *pace))
+                left, top = (i % 4) * 256, (i // 4) * 384
+                ini = config / f"meter{i + 1}.ini"
+                ini.write_bytes((f"[GENERAL]\r\nPORT_NR={port}\r\nTOPMOST=0\r\nSHOW_ADV=0\r\n"
+                                 f"WINDOW_LEFT={left}\r\nWINDOW_TOP={top}\r\n"
+                                 f"WINDOW_RIGHT={left + 250}\r\nWINDOW_BOTTOM={top + 360}\r\n")
+                                .encode())
+                progs.append(rig.spawn([str(rig.program_path), "--config", str(ini)]))
+            time.sleep(a.settle + count * 0.5)
+            xserver = rig.procs[0] if a.xvfb else None
+            c0 = [cpu_seconds(p.pid) for p in progs]
+            f0 = [rig.counts[s.pid] for s in sims]
+            x0 = cpu_seconds(xserver.pid) if xserver else 0.0
+            t0 = time.monotonic()
+            wait_for("the frames", lambda: min(rig.counts[s.pid] - f for s, f in zip(sims, f0))
+                     >= a.frames, timeout=a.frames * 5 + 60)
+            wall = time.monotonic() - t0
+            c1 = [cpu_seconds(p.pid) for p in progs]
+            f1 = [rig.counts[s.pid] for s in sims]
+            x1 = cpu_seconds(xserver.pid) if xserver else 0.0
+            if a.shots:
+                subprocess.run(["import", "-window", "root",
+                                str(pathlib.Path(a.shots) / f"instances-run{run + 1}.png")],
+                               env=rig.env, check=True, timeout=30)
+            for i, p in enumerate(progs):
+                if p.poll() is not None:
+                    raise SystemExit(f"instance {i + 1} ended (exit code {p.returncode})")
+                per = (c1[i] - c0[i]) / (f1[i] - f0[i]) * 1000
+                rows.append((per, rss_kib(p.pid)))
+                print(f"run {run + 1}, instance {i + 1}: {f1[i] - f0[i]} frames, "
+                      f"{per:.3f} ms/frame, resident {rows[-1][1]} KiB", flush=True)
+            totals.append(sum(c1[i] - c0[i] for i in range(count)) / wall * 100)
+            line = f"run {run + 1}: all {count} together {totals[-1]:.2f} % of a core"
+            if xserver:
+                servers.append((x1 - x0) / wall * 100)
+                line += f", the X server {servers[-1]:.2f} %"
+            print(line, flush=True)
+        finally:
+            rig.close()
+    print("CPU per frame, each instance:", spread([r[0] for r in rows], "ms", 3))
+    print("resident, each instance:", spread([r[1] for r in rows], "KiB", 0))
+    print(f"all {count} instances:", spread(totals, "% of a core", 2))
+    if servers:
+        print("the X server:", spread(servers, "% of a core", 2))
+
+
 def run_startup(a):
     times = []
     for run in range(a.runs):
@@ -430,7 +496,8 @@ def run_startup(a):
 def main():
     p = argparse.ArgumentParser(description=__doc__,
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("what", choices=["cpu", "idle", "soak", "cycles", "startup", "peer"])
+    p.add_argument("what", choices=["cpu", "idle", "soak", "cycles", "startup", "peer",
+                                          "instances"])
     p.add_argument("--build", default="build")
     p.add_argument("--program", help="program to measure (default BUILD/qm482)")
     p.add_argument("--runs", type=int, default=5)
@@ -445,7 +512,8 @@ def main():
     p.add_argument("--network", choices=["raw", "rfc2217"],
                    help="cpu: COM7 a link to ser2net (raw TCP or RFC 2217) before the simulator")
     p.add_argument("--seconds", type=float, default=30)
-    p.add_argument("--count", type=int, default=1000)
+    p.add_argument("--count", type=int,
+                   help="cycles: pull/return cycles (1000); instances: instances (8)")
     p.add_argument("--settle", type=float, default=3.0)
     p.add_argument("--shots", help="peer: save a screenshot of each run in this folder")
     a = p.parse_args()

@@ -20,18 +20,29 @@ Application::Application(IniFileLayer* files, ModalRun run)
 
 bool Application::Run()
 {
-    MainDialog dialog;
     PosixFileLayer defaultFiles;
     IniFile ini(4, files_ != nullptr ? *files_ : defaultFiles);
+    const bool opened = settingsFile_.empty()
+        ? ini.Open(kSettingsFileName, /*saveOnClose=*/true, /*createIfMissing=*/true,
+            /*ignoreCase=*/true, /*backupOnSave=*/false)
+        : ini.Load(settingsFile_, /*saveOnClose=*/true, /*createIfMissing=*/true,
+            /*ignoreCase=*/true, /*backupOnSave=*/false);
+    // A file asked for by name that cannot be used would quietly lose
+    // whatever is set in this run: no window then.
+    settingsRefused_ = !opened && !settingsFile_.empty();
+    if (settingsRefused_)
+        return false;
+    MainDialog dialog;
     MainDialogSettings access(dialog);
-    // A store that cannot be opened reads nothing and writes nothing: the
-    // window keeps its construction defaults.
-    if (ini.Open(kSettingsFileName, /*saveOnClose=*/true, /*createIfMissing=*/true,
-            /*ignoreCase=*/true, /*backupOnSave=*/false)) {
+    // The program's own store that cannot be opened reads nothing and writes
+    // nothing: the window keeps its construction defaults.
+    if (opened) {
         LoadSettings(ini, access);
         LoadMqttSettings(ini, dialog.mqtt().settings);
         LoadAlarmSettings(ini, dialog.alarms().settings);
     }
+    if (windowHook_)
+        windowHook_(dialog);
 
     if (run_)
         run_(dialog);

@@ -175,14 +175,19 @@ class Desktop:
              "org.a11y.Bus.GetAddress"], env=self.env, capture_output=True,
             timeout=5).returncode == 0, timeout=15)
 
-    def start_sim(self, *args, pace=("--fast",), scripted=False):
-        """The meter on COM7; `pace` () sends at the real meter's pace.
-        `scripted`: it sends what send() tells it, repeating the last frame."""
-        self.sim = self.spawn([str(self.build / "qm482-sim"), "--port", "7", *pace,
-                               "--quiet", *(("--script", "-") if scripted else ()), *args],
-                              stdin=subprocess.PIPE if scripted else subprocess.DEVNULL)
-        wait_for("the simulated meter links COM7", lambda: (self.ports / "COM7").exists())
-        return self.sim
+    def start_sim(self, *args, pace=("--fast",), scripted=False, port=7):
+        """The meter on COM7 (or COM`port`); `pace` () sends at the real
+        meter's pace. `scripted`: it sends what send() tells it, repeating
+        the last frame. A second meter on another port leaves self.sim to
+        the first."""
+        sim = self.spawn([str(self.build / "qm482-sim"), "--port", str(port), *pace,
+                          "--quiet", *(("--script", "-") if scripted else ()), *args],
+                         stdin=subprocess.PIPE if scripted else subprocess.DEVNULL)
+        if self.sim is None:
+            self.sim = sim
+        wait_for(f"the simulated meter links COM{port}",
+                 lambda: (self.ports / f"COM{port}").exists())
+        return sim
 
     def send(self, *lines):
         """Lines for the scripted meter: "SERIAL T RH P [FLAGS]", "raw HEX...",
@@ -213,11 +218,12 @@ class Desktop:
                 shutil.copy2(self.build / beside, self.app_dir / beside)
         self.ini.write_bytes(ini_text.encode())
 
-    def start_program(self, locale=None, session=None):
-        """The program; with `locale` (e.g. "pl_PL.UTF-8") as a desktop in
-        that language runs it, the locale made here if the system lacks it.
-        `session`: variables to set instead (None: to remove), e.g. for a
-        Wayland desktop."""
+    def start_program(self, locale=None, session=None, args=()):
+        """The program (with `args` on its command line); with `locale`
+        (e.g. "pl_PL.UTF-8") as a desktop in that language runs it, the
+        locale made here if the system lacks it. `session`: variables to set
+        instead (None: to remove), e.g. for a Wayland desktop. The process
+        becomes self.program; an earlier one keeps running."""
         env = dict(self.env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                    QT_ACCESSIBILITY="1")
         for k, v in (session or {}).items():
@@ -231,7 +237,7 @@ class Desktop:
         # this program's leak, and would change its exit code.
         env["ASAN_OPTIONS"] = ":".join(filter(None, [env.get("ASAN_OPTIONS"),
                                                      "detect_leaks=0"]))
-        self.program = self.spawn([str(self.app_dir / "qm482")], env=env)
+        self.program = self.spawn([str(self.app_dir / "qm482"), *args], env=env)
         return self.program
 
     def _make_locale(self, locale):

@@ -40,11 +40,13 @@ def overlap(a, b):
 
 
 class Screen:
-    def __init__(self, desktop):
+    def __init__(self, desktop, program=None):
+        """The desktop's current program, or the process `program`."""
         self.d = desktop
+        self.program = program
 
     def app(self):
-        pid = self.d.program.pid
+        pid = (self.program or self.d.program).pid
         reg = pyatspi.Registry.getDesktop(0)
         for i in range(reg.childCount):
             a = reg.getChildAtIndex(i)
