@@ -4,6 +4,7 @@
 #include "chart/ChartCommandLine.h"
 #include "chart/ChartSettings.h"
 #include "chart/ChartWindow.h"
+#include "chart/ReportCommand.h"
 #include "resources/ChartTexts.h"
 
 #include <QApplication>
@@ -12,6 +13,9 @@
 
 int main(int argc, char** argv)
 {
+    // A report draws on no screen: from a scheduled job there is none.
+    if (AsksForReport(argc, argv) && !ChoosesPlatform(argc, argv))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qm482-chart"));
     const ChartCommandLine command = ParseChartCommandLine(QApplication::arguments());
@@ -27,6 +31,13 @@ int main(int argc, char** argv)
         break;
     }
     const ChartOptions& options = command.options;
+    if (options.headless()) {
+        QString message;
+        const int code = RunReportCommand(options, message);
+        if (!message.isEmpty())
+            std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        return code;
+    }
 
     ChartWindow window;
     window.resize(1000, 720);
