@@ -157,7 +157,9 @@ public:
             painter_->setPen(Qt::black);
             for (qsizetype i = 0; i < cells.size(); ++i) {
                 const auto c = static_cast<std::size_t>(i);
-                const QRectF cell(edges[c] + 3, y_, edges[c + 1] - edges[c] - 6, h);
+                // A time stands apart from the value to its left.
+                const double pad = c > 0 && !right[c] ? 10 : 3;
+                const QRectF cell(edges[c] + pad, y_, edges[c + 1] - edges[c] - pad - 3, h);
                 painter_->drawText(
                     cell, Qt::AlignVCenter | (right[c] ? Qt::AlignRight : Qt::AlignLeft), cells[i]);
             }
@@ -298,7 +300,6 @@ void dailyTable(Layout& layout, const Fonts& fonts, const std::vector<chart::Day
     for (const double w : kWidths)
         edges.push_back(edges.back() + w);
     const std::vector<bool> right = { false, true, false, true, false, true, true };
-    // A time beside its value, not glued to it.
     QStringList head;
     for (const char* c : texts::chart::kReportColumns)
         head << text(c);
