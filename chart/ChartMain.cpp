@@ -14,7 +14,7 @@
 int main(int argc, char** argv)
 {
     // A report draws on no screen: from a scheduled job there is none.
-    if (AsksForReport(argc, argv) && !ChoosesPlatform(argc, argv))
+    if (!ChoosesPlatform(argc, argv) && NeedsNoScreen(argc, argv))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qm482-chart"));

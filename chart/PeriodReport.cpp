@@ -158,7 +158,7 @@ public:
             for (qsizetype i = 0; i < cells.size(); ++i) {
                 const auto c = static_cast<std::size_t>(i);
                 // A time stands apart from the value to its left.
-                const double pad = c > 0 && !right[c] ? 10 : 3;
+                const double pad = c > 0 && !right[c] ? 7 : 3;
                 const QRectF cell(edges[c] + pad, y_, edges[c + 1] - edges[c] - pad - 3, h);
                 painter_->drawText(
                     cell, Qt::AlignVCenter | (right[c] ? Qt::AlignRight : Qt::AlignLeft), cells[i]);
@@ -246,7 +246,13 @@ void drawCharts(Layout& layout, const ReportContent& content, const ChartSeries&
     overlays.SetLimits(content.limits);
     overlays.SetPeriods(periods);
 
-    const int columns = std::max(1, static_cast<int>(layout.width()));
+    // Laid out at the page's size first: the decimation and the bands go by
+    // the plots' widths.
+    plot.setViewport(QRect(0, 0, static_cast<int>(layout.width()), static_cast<int>(height)));
+    for (const auto phase : { QCPLayoutElement::upPreparation, QCPLayoutElement::upMargins,
+             QCPLayoutElement::upLayout })
+        plot.plotLayout()->update(phase);
+    const int columns = std::max(1, rects[0]->width());
     const std::int64_t gap = series.gapThreshold();
     for (int q = 0; q < count; ++q) {
         QCPAxisRect* rect = rects[static_cast<std::size_t>(q)];
@@ -295,7 +301,7 @@ void drawCharts(Layout& layout, const ReportContent& content, const ChartSeries&
 void dailyTable(Layout& layout, const Fonts& fonts, const std::vector<chart::DayFigures>& days,
     int q)
 {
-    static const std::vector<double> kWidths = { 85, 62, 140, 62, 140, 62, 110 };
+    static const std::vector<double> kWidths = { 80, 72, 140, 72, 140, 60, 114 };
     std::vector<double> edges { 0 };
     for (const double w : kWidths)
         edges.push_back(edges.back() + w);
@@ -351,8 +357,12 @@ void document(Layout& layout, const ReportContent& content)
             meters << serialText(serial);
     layout.Paragraph(text(texts::chart::kReportMeters).arg(meters.join(QStringLiteral(", "))),
         fonts.body);
+    // Whole days by their dates, a part of one (the window's view) to the second.
+    const bool wholeDays = chart::DayOf(content.from) == content.from
+        && chart::DayOf(content.to + 1) == content.to + 1;
     layout.Paragraph(text(texts::chart::kReportPeriod)
-                         .arg(dayText(content.from), dayText(content.to)),
+                         .arg(wholeDays ? dayText(content.from) : momentText(content.from),
+                             wholeDays ? dayText(content.to) : momentText(content.to)),
         fonts.body);
     layout.Paragraph(content.limits.configured && !limitsText(content.limits).isEmpty()
             ? text(texts::chart::kReportLimits).arg(limitsText(content.limits))

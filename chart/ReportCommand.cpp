@@ -40,16 +40,17 @@ bool matches(std::string_view argument, std::string_view option)
 
 } // namespace
 
-bool AsksForReport(int argc, const char* const* argv)
+bool NeedsNoScreen(int argc, const char* const* argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (a == "--")
-            return false;
-        if (matches(a, "--report") || matches(a, "--daily-csv"))
-            return true;
-    }
-    return false;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ChartCommandLine command = ParseChartCommandLine(arguments);
+    if (command.outcome == ChartCommandLine::Outcome::Run)
+        return command.options.headless();
+    // The help or what was wrong, printed without the display that is not there; Qt's
+    // own options, which this reading does not know, still reach a display when there is one.
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 bool ChoosesPlatform(int argc, const char* const* argv)

@@ -9,7 +9,8 @@
 // says which.
 int RunReportCommand(const ChartOptions& options, QString& message);
 
-// Whether the arguments, as main() gets them, ask for a report without the
-// window, and whether they choose Qt's platform themselves.
-bool AsksForReport(int argc, const char* const* argv);
+// Whether the arguments, as main() gets them, need no screen (a report, the
+// help, a wrong command line without a display), and whether they choose
+// Qt's platform themselves.
+bool NeedsNoScreen(int argc, const char* const* argv);
 bool ChoosesPlatform(int argc, const char* const* argv);
