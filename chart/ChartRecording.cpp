@@ -62,8 +62,13 @@ std::size_t ChartRecording::damaged() const
 void ChartRecording::Add(const LocalTime& time, const Readings& readings)
 {
     auto [it, added] = series_.try_emplace(readings.serialNumber);
-    if (added)
+    if (added) {
         it->second.KeepDewPoint(keepDewPoint_);
+        // The shortest record or row: one quantity, no more.
+        constexpr std::uint64_t kShortest = 32;
+        if (expectedBytes_ != 0)
+            it->second.Reserve(static_cast<std::size_t>(expectedBytes_ / kShortest + 1));
+    }
     lastTime_ = WallSeconds(time);
     it->second.Append(lastTime_, readings);
     if (awaitingRecord_) {

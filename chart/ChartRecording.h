@@ -27,6 +27,9 @@ public:
     void Feed(std::string_view bytes) override;
     // Back to an empty recording, as for a file that was emptied or replaced.
     void Reset() override;
+    // The size of the file about to be fed, so a meter's series takes room
+    // for as many records as it could hold at once.
+    void ExpectBytes(std::uint64_t bytes) { expectedBytes_ = bytes; }
     // The dew point column in every series, those still to come included.
     void KeepDewPoint(bool keep);
 
@@ -68,5 +71,6 @@ private:
     bool lastListed_ = false; // the latest stretch is stretches_.back()
     bool awaitingRecord_ = false; // stretches_.back() has no record after it yet
     bool keepDewPoint_ = false;
+    std::uint64_t expectedBytes_ = 0;
     report::Parser parser_;
 };

@@ -210,6 +210,44 @@ struct Fonts {
     QFont tableHead { QStringLiteral("DejaVu Sans"), 8, QFont::Bold };
 };
 
+// Ticks at local midnights, whole hours or the first days of months, at
+// most eight: the date ticker of the plots would place them by this
+// machine's offset from UTC, which wall-clock seconds do not have.
+std::vector<std::pair<std::int64_t, QString>> timeTicks(std::int64_t from, std::int64_t to)
+{
+    constexpr std::int64_t kHourSeconds = 3600;
+    constexpr std::int64_t kDay = chart::kDaySeconds;
+    constexpr std::int64_t kSteps[] = { kHourSeconds, 2 * kHourSeconds, 3 * kHourSeconds,
+        6 * kHourSeconds, 12 * kHourSeconds, kDay, 2 * kDay, 4 * kDay, 7 * kDay, 14 * kDay };
+    constexpr int kMostTicks = 8;
+    const std::int64_t span = to + 1 - from;
+    std::vector<std::pair<std::int64_t, QString>> ticks;
+    for (const std::int64_t step : kSteps) {
+        if (span / step > kMostTicks)
+            continue;
+        // Days counted from the period's first midnight, hours from midnights.
+        const std::int64_t start = step >= kDay
+            ? (chart::DayOf(from) == from ? from : chart::DayOf(from) + kDay)
+            : (from + step - 1) / step * step;
+        for (std::int64_t t = start; t <= to; t += step)
+            ticks.emplace_back(t,
+                step < kDay ? dayText(t) + QLatin1Char('\n') + clockText(t).left(5) : dayText(t));
+        return ticks;
+    }
+    // Months: every first, or every second, third... first.
+    const LocalTime first = FromWallSeconds(from);
+    const int months = static_cast<int>(span / (30 * kDay)) + 1;
+    const int every = (months + kMostTicks - 1) / kMostTicks;
+    for (int m = 0;; m += every) {
+        const int index = first.month - 1 + 1 + m; // the month after the first day's
+        const std::int64_t t = WallSeconds({ first.year + index / 12, index % 12 + 1, 1, 0, 0, 0 });
+        if (t > to)
+            break;
+        ticks.emplace_back(t, dayText(t));
+    }
+    return ticks;
+}
+
 // The charts of one meter, drawn at the layout's place.
 void drawCharts(Layout& layout, const ReportContent& content, const ChartSeries& series,
     const std::vector<AlarmPeriod>& periods, double height)
@@ -219,10 +257,10 @@ void drawCharts(Layout& layout, const ReportContent& content, const ChartSeries&
                                                                 : ChartSeries::kQuantities;
     plot.plotLayout()->clear();
     auto* margins = new QCPMarginGroup(&plot);
-    QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
-    ticker->setDateTimeSpec(Qt::UTC); // wall-clock seconds, shown as recorded
-    ticker->setDateTimeFormat(QStringLiteral("dd.MM.yyyy\nHH:mm"));
-    ticker->setTickCount(6);
+    QSharedPointer<QCPAxisTickerText> ticker(new QCPAxisTickerText);
+    for (const auto& [at, label] : timeTicks(content.from, content.to))
+        ticker->addTick(static_cast<double>(at), label);
+    ticker->setSubTickCount(0);
     std::vector<QCPAxisRect*> rects;
     const auto from = static_cast<double>(content.from);
     const auto to = static_cast<double>(content.to);
@@ -507,6 +545,7 @@ bool ReportRecordings::Read(const QStringList& files, bool dewPoint, QString& fa
         const std::string name = QFileInfo(path).absoluteFilePath().toStdString();
         ChartRecording recording(ChartRecording::KindOf(name));
         recording.KeepDewPoint(dewPoint);
+        recording.ExpectBytes(static_cast<std::uint64_t>(QFileInfo(path).size()));
         FileFollower reader(name, recording);
         if (reader.Poll() == FileFollower::Result::Failed) {
             failed = path;
