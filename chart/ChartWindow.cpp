@@ -380,7 +380,11 @@ void ChartWindow::ShowAll()
         first = std::min(first, static_cast<double>(series.times().front()));
         last = std::max(last, static_cast<double>(series.times().back()));
     }
-    ShowLast(std::max(60.0, last - first));
+    // Room on both sides: the first record belongs to the whole as much as the last.
+    const double pad = std::max(1.0, std::max(60.0, last - first) / 100);
+    followEnd_ = true;
+    rects_[0]->axis(QCPAxis::atBottom)->setRange(first - pad, std::max(last, first + 60) + pad);
+    Redraw();
 }
 
 void ChartWindow::OnRangeChanged(const QCPRange& range)
