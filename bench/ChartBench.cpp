@@ -166,11 +166,20 @@ int reportBench(int argc, char** argv)
     for (const std::size_t n : counts) {
         writeBinary(binary, n);
         const ProgramRun run = runReport(binary, pdf);
+        // Its pages, as a reader counts them.
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), { QString::fromStdString(pdf) });
+        info.waitForFinished();
+        const QString pages = QString::fromUtf8(info.readAllStandardOutput())
+                                  .section(QStringLiteral("Pages:"), 1)
+                                  .section(QLatin1Char('\n'), 0, 0)
+                                  .trimmed();
         std::printf("report of %zu records: %.2f s, peak %.1f MB, %.1f bytes/record above the "
-                    "program's own (exit %d, PDF %lld kB)\n",
+                    "program's own (exit %d, PDF %lld kB, %s pages)\n",
             n, run.seconds, run.peakMegabytes,
             (run.peakMegabytes - base.peakMegabytes) * 1024 * 1024 / static_cast<double>(n),
-            run.status, static_cast<long long>(QFileInfo(QString::fromStdString(pdf)).size() / 1024));
+            run.status, static_cast<long long>(QFileInfo(QString::fromStdString(pdf)).size() / 1024),
+            pages.toUtf8().constData());
     }
     std::remove(binary.c_str());
     std::remove(pdf.c_str());
