@@ -178,7 +178,8 @@ int reportBench(int argc, char** argv)
                     "program's own (exit %d, PDF %lld kB, %s pages)\n",
             n, run.seconds, run.peakMegabytes,
             (run.peakMegabytes - base.peakMegabytes) * 1024 * 1024 / static_cast<double>(n),
-            run.status, static_cast<long long>(QFileInfo(QString::fromStdString(pdf)).size() / 1024),
+            run.status,
+            static_cast<long long>(QFileInfo(QString::fromStdString(pdf)).size() / 1024),
             pages.toUtf8().constData());
     }
     std::remove(binary.c_str());

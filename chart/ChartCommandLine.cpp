@@ -28,12 +28,12 @@ ChartCommandLine ParseChartCommandLine(const QStringList& arguments)
         text(texts::chart::kUsageFileValue));
     const QCommandLineOption dewPoint(
         QStringLiteral("dew-point"), text(texts::chart::kUsageDewPoint));
-    const QCommandLineOption report(QStringLiteral("report"), text(texts::chart::kUsageReport),
-        QStringLiteral("OUT.pdf"));
-    const QCommandLineOption dailyCsv(QStringLiteral("daily-csv"),
-        text(texts::chart::kUsageDailyCsv), QStringLiteral("OUT.csv"));
-    const QCommandLineOption from(
-        QStringLiteral("from"), text(texts::chart::kUsageFrom), text(texts::chart::kUsageDateValue));
+    const QCommandLineOption report(
+        QStringLiteral("report"), text(texts::chart::kUsageReport), QStringLiteral("OUT.pdf"));
+    const QCommandLineOption dailyCsv(
+        QStringLiteral("daily-csv"), text(texts::chart::kUsageDailyCsv), QStringLiteral("OUT.csv"));
+    const QCommandLineOption from(QStringLiteral("from"), text(texts::chart::kUsageFrom),
+        text(texts::chart::kUsageDateValue));
     const QCommandLineOption to(
         QStringLiteral("to"), text(texts::chart::kUsageTo), text(texts::chart::kUsageDateValue));
     const QCommandLineOption title(QStringLiteral("title"), text(texts::chart::kUsageTitle),
@@ -63,7 +63,8 @@ ChartCommandLine ParseChartCommandLine(const QStringList& arguments)
         return result;
     }
     // One value each: a second one would be dropped without a word.
-    for (const QCommandLineOption* o : { &settings, &alarms, &report, &dailyCsv, &from, &to, &title })
+    for (const QCommandLineOption* o :
+        { &settings, &alarms, &report, &dailyCsv, &from, &to, &title })
         if (parser.values(*o).size() > 1)
             return bad(text(texts::chart::kUsageTwice).arg(o->names().constFirst()));
     for (const QCommandLineOption* o : { &settings, &alarms, &report, &dailyCsv })

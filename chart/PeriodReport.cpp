@@ -45,8 +45,9 @@ QString momentText(std::int64_t wall)
 QString durationText(std::int64_t seconds)
 {
     if (seconds >= 86400)
-        return QString::asprintf("%lld d %lld h %02lld min", static_cast<long long>(seconds / 86400),
-            static_cast<long long>(seconds / 3600 % 24), static_cast<long long>(seconds / 60 % 60));
+        return QString::asprintf("%lld d %lld h %02lld min",
+            static_cast<long long>(seconds / 86400), static_cast<long long>(seconds / 3600 % 24),
+            static_cast<long long>(seconds / 60 % 60));
     if (seconds >= 3600)
         return QString::asprintf("%lld h %02lld min", static_cast<long long>(seconds / 3600),
             static_cast<long long>(seconds / 60 % 60));
@@ -133,14 +134,13 @@ public:
     void Paragraph(const QString& s, const QFont& font, double indent = 0, double after = 2)
     {
         const QRectF box(indent, 0, width() - indent, 1e6);
-        const QRectF used
-            = QFontMetricsF(font, &writer_).boundingRect(box, Qt::TextWordWrap, s);
+        const QRectF used = QFontMetricsF(font, &writer_).boundingRect(box, Qt::TextWordWrap, s);
         Need(used.height());
         if (painter_ != nullptr) {
             painter_->setFont(font);
             painter_->setPen(Qt::black);
-            painter_->drawText(QRectF(indent, y_, width() - indent, used.height() + 2),
-                Qt::TextWordWrap, s);
+            painter_->drawText(
+                QRectF(indent, y_, width() - indent, used.height() + 2), Qt::TextWordWrap, s);
         }
         y_ += used.height() + after;
     }
@@ -254,7 +254,7 @@ void drawCharts(Layout& layout, const ReportContent& content, const ChartSeries&
 {
     QCustomPlot plot;
     const int count = content.dewPoint && series.keepsDewPoint() ? ChartSeries::kColumns
-                                                                : ChartSeries::kQuantities;
+                                                                 : ChartSeries::kQuantities;
     plot.plotLayout()->clear();
     auto* margins = new QCPMarginGroup(&plot);
     QSharedPointer<QCPAxisTickerText> ticker(new QCPAxisTickerText);
@@ -297,9 +297,8 @@ void drawCharts(Layout& layout, const ReportContent& content, const ChartSeries&
         QCPGraph* graph = plot.addGraph(rect->axis(QCPAxis::atBottom), rect->axis(QCPAxis::atLeft));
         graph->setPen(QPen(QColor(0x1f, 0x5f, 0xbf), 0.8));
         graph->setAdaptiveSampling(false);
-        const auto points
-            = chart::Decimate(series.times(), series.values(q), from, to, columns, gap,
-                &series.summary(q));
+        const auto points = chart::Decimate(
+            series.times(), series.values(q), from, to, columns, gap, &series.summary(q));
         QVector<double> keys;
         QVector<double> values;
         keys.reserve(static_cast<qsizetype>(points.size()));
@@ -336,8 +335,8 @@ void drawCharts(Layout& layout, const ReportContent& content, const ChartSeries&
     painter->restore();
 }
 
-void dailyTable(Layout& layout, const Fonts& fonts, const std::vector<chart::DayFigures>& days,
-    int q)
+void dailyTable(
+    Layout& layout, const Fonts& fonts, const std::vector<chart::DayFigures>& days, int q)
 {
     static const std::vector<double> kWidths = { 80, 72, 140, 72, 140, 60, 114 };
     std::vector<double> edges { 0 };
@@ -377,7 +376,8 @@ void dailyTable(Layout& layout, const Fonts& fonts, const std::vector<chart::Day
                   << QString::fromStdString(FormatFixed(s.mean, 2));
         }
         cells << QStringLiteral("%1 / %2").arg(s.count).arg(days[d].records);
-        layout.Row(cells, edges, whole ? fonts.tableHead : fonts.table, right, !whole && d % 2 == 1);
+        layout.Row(
+            cells, edges, whole ? fonts.tableHead : fonts.table, right, !whole && d % 2 == 1);
     }
     layout.Skip(10);
 }
@@ -393,8 +393,8 @@ void document(Layout& layout, const ReportContent& content)
     for (const auto& [serial, series] : all)
         if (!chart::DailyFigures(series, content.from, content.to).empty())
             meters << serialText(serial);
-    layout.Paragraph(text(texts::chart::kReportMeters).arg(meters.join(QStringLiteral(", "))),
-        fonts.body);
+    layout.Paragraph(
+        text(texts::chart::kReportMeters).arg(meters.join(QStringLiteral(", "))), fonts.body);
     // Whole days by their dates, a part of one (the window's view) to the second.
     const bool wholeDays = chart::DayOf(content.from) == content.from
         && chart::DayOf(content.to + 1) == content.to + 1;
@@ -443,8 +443,7 @@ void document(Layout& layout, const ReportContent& content)
         const std::int64_t threshold = series.gapThreshold();
         const chart::Gaps gaps = chart::FindGaps(series, content.from, content.to, threshold);
         layout.Need(60);
-        layout.Paragraph(
-            text(texts::chart::kReportGaps).arg(threshold), fonts.subheading, 0, 4);
+        layout.Paragraph(text(texts::chart::kReportGaps).arg(threshold), fonts.subheading, 0, 4);
         if (gaps.count == 0)
             layout.Paragraph(text(texts::chart::kReportNone), fonts.body, 12);
         for (const chart::Gap& g : gaps.listed)
@@ -454,8 +453,8 @@ void document(Layout& layout, const ReportContent& content)
                                          - chart::LocalWallToEpoch(g.last))),
                 fonts.body, 12);
         if (gaps.count > gaps.listed.size())
-            layout.Paragraph(
-                text(texts::chart::kReportMore).arg(gaps.count - gaps.listed.size()), fonts.body, 12);
+            layout.Paragraph(text(texts::chart::kReportMore).arg(gaps.count - gaps.listed.size()),
+                fonts.body, 12);
         layout.Skip(8);
 
         if (content.alarmLog) {
@@ -464,11 +463,11 @@ void document(Layout& layout, const ReportContent& content)
             if (periods.empty())
                 layout.Paragraph(text(texts::chart::kReportNone), fonts.body, 12);
             for (const AlarmPeriod& p : periods)
-                layout.Paragraph(text(texts::chart::kReportAlarm)
-                                     .arg(text(texts::chart::kAlarmNames[static_cast<int>(p.kind)]),
-                                         momentText(p.begin),
-                                         p.open ? text(texts::chart::kReportAlarmOpen)
-                                                : momentText(p.end)),
+                layout.Paragraph(
+                    text(texts::chart::kReportAlarm)
+                        .arg(text(texts::chart::kAlarmNames[static_cast<int>(p.kind)]),
+                            momentText(p.begin),
+                            p.open ? text(texts::chart::kReportAlarmOpen) : momentText(p.end)),
                     fonts.body, 12);
             layout.Skip(8);
         }
@@ -554,7 +553,9 @@ bool ReportRecordings::Read(const QStringList& files, bool dewPoint, QString& fa
         sources_.push_back(SourceOf(path, recording));
         // The first file's series are taken as they are; the others' records
         // are added to them, sorted once all are in.
-        for (auto& [serial, series] : recording.series()) {
+        for (auto& entry : recording.series()) {
+            const int serial = entry.first;
+            ChartSeries& series = entry.second;
             auto [it, added] = series_.try_emplace(serial);
             if (added) {
                 it->second = std::move(series);
@@ -564,7 +565,8 @@ bool ReportRecordings::Read(const QStringList& files, bool dewPoint, QString& fa
             into.KeepDewPoint(dewPoint);
             const auto quantity = [&](int q, std::size_t i) {
                 const float v = series.values(q)[i];
-                return RecordedQuantity { std::isnan(v) ? 0.0 : static_cast<double>(v), !std::isnan(v) };
+                return RecordedQuantity { std::isnan(v) ? 0.0 : static_cast<double>(v),
+                    !std::isnan(v) };
             };
             for (std::size_t i = 0; i < series.size(); ++i) {
                 Readings r;

@@ -58,7 +58,8 @@ struct ReportContent {
 };
 
 // The first and the last record of all series; false when there is none.
-bool RecordedSpan(const std::map<int, ChartSeries>& series, std::int64_t& first, std::int64_t& last);
+bool RecordedSpan(
+    const std::map<int, ChartSeries>& series, std::int64_t& first, std::int64_t& last);
 
 // The whole document, made in memory: writing it is the caller's, so a slow
 // disk holds no one who draws.

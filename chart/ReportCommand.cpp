@@ -104,12 +104,15 @@ int RunReportCommand(const ChartOptions& options, QString& message)
     if (!RecordedSpan(recordings.series(), first, last))
         first = last = wallOf(QDate::currentDate());
     content.from = options.from.isValid() ? wallOf(options.from) : chart::DayOf(first);
-    content.to = (options.to.isValid() ? wallOf(options.to) : chart::DayOf(last))
-        + chart::kDaySeconds - 1;
+    content.to
+        = (options.to.isValid() ? wallOf(options.to) : chart::DayOf(last)) + chart::kDaySeconds - 1;
 
-    if (!options.report.isEmpty() && !save(options.report, RenderReportPdf(content))) {
-        message = text(texts::chart::kCannotWrite).arg(options.report);
-        return 1;
+    if (!options.report.isEmpty()) {
+        const QByteArray pdf = RenderReportPdf(content);
+        if (pdf.isEmpty() || !save(options.report, pdf)) {
+            message = text(texts::chart::kCannotWrite).arg(options.report);
+            return 1;
+        }
     }
     if (!options.dailyCsv.isEmpty()) {
         std::vector<chart::SeriesOfMeter> meters;

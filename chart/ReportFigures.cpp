@@ -13,12 +13,14 @@ namespace {
 
 std::size_t firstAtOrAfter(const std::vector<std::int64_t>& times, std::int64_t t)
 {
-    return static_cast<std::size_t>(std::lower_bound(times.begin(), times.end(), t) - times.begin());
+    return static_cast<std::size_t>(
+        std::lower_bound(times.begin(), times.end(), t) - times.begin());
 }
 
 std::size_t firstAfter(const std::vector<std::int64_t>& times, std::int64_t t)
 {
-    return static_cast<std::size_t>(std::upper_bound(times.begin(), times.end(), t) - times.begin());
+    return static_cast<std::size_t>(
+        std::upper_bound(times.begin(), times.end(), t) - times.begin());
 }
 
 DayFigures figuresOf(const ChartSeries& series, std::int64_t from, std::int64_t to)
@@ -99,8 +101,8 @@ std::int64_t LocalWallToEpoch(std::int64_t wall)
     return epoch == static_cast<std::time_t>(-1) ? wall : static_cast<std::int64_t>(epoch);
 }
 
-Gaps FindGaps(const ChartSeries& series, std::int64_t from, std::int64_t to,
-    std::int64_t threshold, WallToEpoch toEpoch)
+Gaps FindGaps(const ChartSeries& series, std::int64_t from, std::int64_t to, std::int64_t threshold,
+    WallToEpoch toEpoch)
 {
     Gaps gaps;
     const auto& times = series.times();

@@ -48,8 +48,8 @@ struct Gaps {
 // Steps between records of [from, to] longer than `threshold` real seconds:
 // a change of the clock to summer time is no gap, nor the repeated hour in
 // autumn. Whole blocks without a long step are passed by their figures.
-Gaps FindGaps(const ChartSeries& series, std::int64_t from, std::int64_t to,
-    std::int64_t threshold, WallToEpoch toEpoch = LocalWallToEpoch);
+Gaps FindGaps(const ChartSeries& series, std::int64_t from, std::int64_t to, std::int64_t threshold,
+    WallToEpoch toEpoch = LocalWallToEpoch);
 
 // The daily table as CSV (";" between fields, "," in numbers, a line a
 // day and one for the whole period), per meter of `series`.

@@ -116,10 +116,10 @@ inline constexpr const char* kReportAlarms = "Okresy alarmów";
 // %1 the alarm, %2 its beginning, %3 its end.
 inline constexpr const char* kReportAlarm = "%1: od %2 do %3";
 inline constexpr const char* kReportAlarmOpen = "trwa";
-inline constexpr const char* kAlarmNames[9] = { "temperatura powyżej progu",
-    "temperatura poniżej progu", "wilgotność powyżej progu", "wilgotność poniżej progu",
-    "ciśnienie powyżej progu", "ciśnienie poniżej progu", "ryzyko kondensacji",
-    "utrata łączności z miernikiem", "błąd miernika" };
+inline constexpr const char* kAlarmNames[9]
+    = { "temperatura powyżej progu", "temperatura poniżej progu", "wilgotność powyżej progu",
+          "wilgotność poniżej progu", "ciśnienie powyżej progu", "ciśnienie poniżej progu",
+          "ryzyko kondensacji", "utrata łączności z miernikiem", "błąd miernika" };
 // %1 this page, %2 the pages.
 inline constexpr const char* kReportPage = "strona %1 z %2";
 inline constexpr const char* kDailyCsvHeader

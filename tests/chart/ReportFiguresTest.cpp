@@ -1,8 +1,8 @@
 // The daily figures of a report against a plain count over the records the
 // test wrote: a gap, invalid values, a damaged stretch and a day with a
 // change of summer time, in the zone the meter's site keeps.
-#include "chart/ChartRecording.h"
 #include "chart/ReportFigures.h"
+#include "chart/ChartRecording.h"
 #include "common/ValueFormat.h"
 #include "recording/BinaryRecord.h"
 
@@ -184,8 +184,8 @@ TEST(ReportFigures, DaysAgainstAPlainCountAcrossGapsDamageAndClockChanges)
         EXPECT_EQ(period.records, whole.records);
         for (int k = 0; k < 3; ++k) {
             EXPECT_EQ(period.quantity[k].count, whole.valid[k]);
-            EXPECT_NEAR(period.quantity[k].mean, whole.sum[k] / static_cast<double>(whole.valid[k]),
-                1e-6);
+            EXPECT_NEAR(
+                period.quantity[k].mean, whole.sum[k] / static_cast<double>(whole.valid[k]), 1e-6);
         }
         // Part of a day: from its noon on.
         const std::vector<chart::DayFigures> half

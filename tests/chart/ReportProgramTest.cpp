@@ -62,7 +62,8 @@ void writeRecordings(const std::string& first, const std::string& rest)
             continue;
         const auto i = static_cast<double>(t - start);
         Readings r { 4821, { 18 + 4 * std::sin(i / 9000), true },
-            { 55 + 8 * std::cos(i / 7000), std::fmod(i, 3000) != 0 }, { 1005 + std::sin(i / 50000), true } };
+            { 55 + 8 * std::cos(i / 7000), std::fmod(i, 3000) != 0 },
+            { 1005 + std::sin(i / 50000), true } };
         (lt.day == 2 ? a : b) << qmg::Record(lt, r);
         if (lt.day == 3 && lt.hour < 6)
             b << qmg::Record(lt, { 77, { 12, true }, { 70, true }, { 990, true } });
@@ -87,16 +88,17 @@ TEST(ReportProgram, PdfAndDailyTableWithoutADisplay)
     const QString pdf = d + QStringLiteral("/raport.pdf");
     const QString csv = d + QStringLiteral("/dni.csv");
     // The later file first: the records go in time order all the same.
-    const Outcome r = runChart({ QStringLiteral("--report"), pdf, QStringLiteral("--daily-csv"), csv,
-                               QStringLiteral("--title"), QStringLiteral("Archiwum – sala 2"),
-                               QStringLiteral("--settings"), d + QStringLiteral("/qm482.ini"),
-                               QStringLiteral("--alarms"), d + QStringLiteral("/alarmy.log"),
-                               d + QStringLiteral("/listopad-2.qmg"),
-                               d + QStringLiteral("/listopad-1.qmg") },
+    const Outcome r = runChart(
+        { QStringLiteral("--report"), pdf, QStringLiteral("--daily-csv"), csv,
+            QStringLiteral("--title"), QStringLiteral("Archiwum – sala 2"),
+            QStringLiteral("--settings"), d + QStringLiteral("/qm482.ini"),
+            QStringLiteral("--alarms"), d + QStringLiteral("/alarmy.log"),
+            d + QStringLiteral("/listopad-2.qmg"), d + QStringLiteral("/listopad-1.qmg") },
         d);
     ASSERT_EQ(r.code, 0) << r.out.toStdString();
 
-    const QString textOut = collapsed(run(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") }));
+    const QString textOut = collapsed(
+        run(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") }));
     ASSERT_FALSE(textOut.isEmpty());
     const QRegularExpression pages(QStringLiteral("strona (\\d+) z (\\d+)"));
     int count = 0;
@@ -130,10 +132,11 @@ TEST(ReportProgram, PdfAndDailyTableWithoutADisplay)
                     const LocalTime c = FromWallSeconds(t);
                     return QString::asprintf("%02d:%02d:%02d", c.hour, c.minute, c.second);
                 };
-                const QString row = QString::asprintf("%02d.%02d.%04d ", day.day, day.month, day.year)
-                    + QString::fromStdString(FormatFixed(s.minimum, 1)) + ' ' + clock(s.minimumTime) + ' '
-                    + QString::fromStdString(FormatFixed(s.maximum, 1)) + ' ' + clock(s.maximumTime) + ' '
-                    + QString::fromStdString(FormatFixed(s.mean, 2))
+                const QString row
+                    = QString::asprintf("%02d.%02d.%04d ", day.day, day.month, day.year)
+                    + QString::fromStdString(FormatFixed(s.minimum, 1)) + ' ' + clock(s.minimumTime)
+                    + ' ' + QString::fromStdString(FormatFixed(s.maximum, 1)) + ' '
+                    + clock(s.maximumTime) + ' ' + QString::fromStdString(FormatFixed(s.mean, 2))
                     + QStringLiteral(" %1 / %2").arg(s.count).arg(days[i].records);
                 EXPECT_TRUE(textOut.contains(row)) << row.toStdString();
             }
@@ -144,9 +147,10 @@ TEST(ReportProgram, PdfAndDailyTableWithoutADisplay)
     EXPECT_EQ(table.readAll().count("\r\n"), static_cast<qsizetype>(rows + 1));
 
     // Drawn: a page as a picture, not blank.
-    run(QStringLiteral("pdftoppm"), { QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-f"),
-        QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-png"), pdf,
-        d + QStringLiteral("/strona") });
+    run(QStringLiteral("pdftoppm"),
+        { QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-f"), QStringLiteral("1"),
+            QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-png"), pdf,
+            d + QStringLiteral("/strona") });
     EXPECT_GT(QFile(d + QStringLiteral("/strona-1.png")).size(), 5000);
 }
 
