@@ -145,5 +145,7 @@ inline constexpr const char* kUsageReportOnly = "Opcje --from, --to i --title do
 // On the terminal; %1 the file.
 inline constexpr const char* kCannotRead = "qm482-chart: nie można odczytać pliku %1";
 inline constexpr const char* kCannotWrite = "qm482-chart: nie można zapisać pliku %1";
+inline constexpr const char* kNoDisplay
+    = "qm482-chart: brak ekranu (DISPLAY i WAYLAND_DISPLAY nie są ustawione)";
 
 } // namespace texts::chart
