@@ -391,7 +391,7 @@ void document(Layout& layout, const ReportContent& content)
         fonts.title, 0, 8);
     QStringList meters;
     for (const auto& [serial, series] : all)
-        if (!chart::DailyFigures(series, content.from, content.to).empty())
+        if (chart::DailyFigures(series, content.from, content.to).back().records != 0)
             meters << serialText(serial);
     layout.Paragraph(
         text(texts::chart::kReportMeters).arg(meters.join(QStringLiteral(", "))), fonts.body);
