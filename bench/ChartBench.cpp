@@ -3,6 +3,9 @@
 // beside Qt Charts drawing the same decimated points and gnuplot drawing the
 // report. Prints figures; run offscreen:
 //   QT_QPA_PLATFORM=offscreen build/bench/qm482_chart_bench [records] [folder]
+// The period report of qm482-chart as a scheduled job runs it (time and
+// peak memory of the program, no display), for each count of records:
+//   build/bench/qm482_chart_bench --report [records...] [--folder FOLDER]
 #include "chart/ChartDecimation.h"
 #include "chart/ChartRecording.h"
 #include "chart/ChartWindow.h"
@@ -12,6 +15,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <qcustomplot.h>
 
@@ -28,6 +32,8 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -107,10 +113,86 @@ struct Span {
     double seconds;
 };
 
+struct ProgramRun {
+    double seconds = 0;
+    double peakMegabytes = 0;
+    int status = -1;
+};
+
+// The program on its own, without a display, as cron would start it.
+ProgramRun runReport(const std::string& recording, const std::string& pdf)
+{
+    QElapsedTimer t;
+    t.start();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::unsetenv("QT_QPA_PLATFORM");
+        ::execl(QM482_CHART_PROGRAM, "qm482-chart", "--report", pdf.c_str(), recording.c_str(),
+            static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ProgramRun run;
+    int status = 0;
+    struct rusage usage { };
+    if (pid > 0 && ::wait4(pid, &status, 0, &usage) == pid) {
+        run.seconds = static_cast<double>(t.nsecsElapsed()) / 1e9;
+        run.peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024; // kB
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return run;
+}
+
+int reportBench(int argc, char** argv)
+{
+    std::vector<std::size_t> counts;
+    std::string folder = "/tmp";
+    for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]) == "--folder" && i + 1 < argc)
+            folder = argv[++i];
+        else
+            counts.push_back(std::stoul(argv[i]));
+    }
+    if (counts.empty())
+        counts = { 2600000, 10000000 };
+    const std::string binary = folder + "/qm482-report-bench.qmg";
+    const std::string pdf = folder + "/qm482-report-bench.pdf";
+    // What the program costs before any record: Qt, fonts, the PDF writer.
+    writeBinary(binary, 1);
+    const ProgramRun base = runReport(binary, pdf);
+    std::printf("report of 1 record: %.2f s, peak %.1f MB (exit %d)\n", base.seconds,
+        base.peakMegabytes, base.status);
+    for (const std::size_t n : counts) {
+        writeBinary(binary, n);
+        const ProgramRun run = runReport(binary, pdf);
+        // Its pages, as a reader counts them.
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), { QString::fromStdString(pdf) });
+        info.waitForFinished();
+        const QString pages = QString::fromUtf8(info.readAllStandardOutput())
+                                  .section(QStringLiteral("Pages:"), 1)
+                                  .section(QLatin1Char('\n'), 0, 0)
+                                  .trimmed();
+        std::printf("report of %zu records: %.2f s, peak %.1f MB, %.1f bytes/record above the "
+                    "program's own (exit %d, PDF %lld kB, %s pages)\n",
+            n, run.seconds, run.peakMegabytes,
+            (run.peakMegabytes - base.peakMegabytes) * 1024 * 1024 / static_cast<double>(n),
+            run.status,
+            static_cast<long long>(QFileInfo(QString::fromStdString(pdf)).size() / 1024),
+            pages.toUtf8().constData());
+    }
+    std::remove(binary.c_str());
+    std::remove(pdf.c_str());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "--report")
+        return reportBench(argc, argv);
     QApplication app(argc, argv);
     const std::size_t n = argc > 1 ? std::stoul(argv[1]) : 10000000;
     const std::string folder = argc > 2 ? argv[2] : "/tmp";

@@ -3,12 +3,24 @@
 #include <QString>
 #include <QStringList>
 
+#include <QDate>
+
 // qm482-chart [--settings FILE] [--alarms FILE] [--dew-point] [FILE]
+// qm482-chart --report OUT.pdf|--daily-csv OUT.csv [--from DAY] [--to DAY]
+//             [--title TEXT] [--settings FILE] [--alarms FILE] [--dew-point] FILE...
 struct ChartOptions {
     QString settings; // empty: the program's own settings file
     QString alarms; // the alarm log; empty: none
     bool dewPoint = false;
     QString file; // the recording; empty: none
+    // A report written without the window: files read together.
+    QString report; // the PDF; empty: none
+    QString dailyCsv; // the daily table; empty: none
+    QDate from; // invalid: from the first record
+    QDate to; // invalid: to the last record
+    QString title; // empty: the default title
+    QStringList files;
+    bool headless() const { return !report.isEmpty() || !dailyCsv.isEmpty(); }
 };
 
 struct ChartCommandLine {

@@ -40,6 +40,10 @@ void ChartRecording::Reset()
     lastDamageEnd_ = 0;
     records_ = 0;
     damage_ = 0;
+    stretches_.clear();
+    lastTime_ = DamagedStretch::kNone;
+    lastListed_ = false;
+    awaitingRecord_ = false;
     parser_ = report::Parser();
 }
 
@@ -58,9 +62,19 @@ std::size_t ChartRecording::damaged() const
 void ChartRecording::Add(const LocalTime& time, const Readings& readings)
 {
     auto [it, added] = series_.try_emplace(readings.serialNumber);
-    if (added)
+    if (added) {
         it->second.KeepDewPoint(keepDewPoint_);
-    it->second.Append(WallSeconds(time), readings);
+        // The shortest record or row: one quantity, no more.
+        constexpr std::uint64_t kShortest = 32;
+        if (expectedBytes_ != 0)
+            it->second.Reserve(static_cast<std::size_t>(expectedBytes_ / kShortest + 1));
+    }
+    lastTime_ = WallSeconds(time);
+    it->second.Append(lastTime_, readings);
+    if (awaitingRecord_) {
+        stretches_.back().before = lastTime_;
+        awaitingRecord_ = false;
+    }
     ++records_;
 }
 
@@ -73,8 +87,17 @@ void ChartRecording::FeedBinary()
             Add(reader.record().time, reader.record().readings());
         } else if (step == qmg::Reader::Step::Damage) {
             // A stretch cut by the end of one piece goes on in the next.
-            if (reader.damage().offset != lastDamageEnd_ || damage_ == 0)
+            const qmg::Damage& d = reader.damage();
+            if (d.offset != lastDamageEnd_ || damage_ == 0) {
                 ++damage_;
+                lastListed_ = stretches_.size() < DamagedStretch::kListed;
+                if (lastListed_) {
+                    stretches_.push_back({ d.offset, d.size, lastTime_, DamagedStretch::kNone });
+                    awaitingRecord_ = true;
+                }
+            } else if (lastListed_) {
+                stretches_.back().size += d.size;
+            }
             lastDamageEnd_ = reader.damage().offset + reader.damage().size;
         } else {
             break;

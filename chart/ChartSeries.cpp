@@ -50,6 +50,13 @@ void ChartSeries::Append(std::int64_t time, const Readings& readings)
         summary_[q].Add(time_.size() - 1, step, value_[q].back());
 }
 
+void ChartSeries::Reserve(std::size_t records)
+{
+    time_.reserve(records);
+    for (int q = 0; q < columns(); ++q)
+        value_[q].reserve(records);
+}
+
 void ChartSeries::KeepDewPoint(bool keep)
 {
     if (keep == keepDewPoint_)

@@ -20,6 +20,9 @@ public:
 
     void Append(std::int64_t time, const Readings& readings);
     void Clear();
+    // Room for `records` without moving the columns as they grow: a copy
+    // while growing would hold a column twice. Room not filled costs no memory.
+    void Reserve(std::size_t records);
     // Computes the dew point of the records so far and of those to come;
     // false drops the column.
     void KeepDewPoint(bool keep);

@@ -1,6 +1,7 @@
 #include "chart/ChartWindow.h"
 
 #include "chart/ChartDecimation.h"
+#include "chart/PeriodReport.h"
 #include "common/ValueFormat.h"
 #include "platform/Choosers.h"
 #include "platform/MessageBox.h"
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QSaveFile>
 #include <QStatusBar>
 #include <QSvgGenerator>
 #include <QToolBar>
@@ -21,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -103,7 +106,13 @@ ChartWindow::ChartWindow(QWidget* parent)
     UpdateStatus();
 }
 
-ChartWindow::~ChartWindow() = default;
+ChartWindow::~ChartWindow()
+{
+    // A report on its way is finished, not left half written.
+    for (const QPointer<QThread>& writer : reportWriters_)
+        if (writer)
+            writer->wait();
+}
 
 void ChartWindow::BuildPlots()
 {
@@ -166,6 +175,7 @@ void ChartWindow::BuildMenus()
     file->addAction(text(texts::chart::kOpenAlarmLog), this, &ChartWindow::ChooseAndOpenAlarmLog);
     file->addAction(text(texts::chart::kExportChart), this, [this] { ChooseAndExport(false); });
     file->addAction(text(texts::chart::kExportCsv), this, [this] { ChooseAndExport(true); });
+    file->addAction(text(texts::chart::kReportMenu), this, &ChartWindow::ChooseAndReport);
     file->addSeparator();
     file->addAction(text(texts::chart::kQuit), QKeySequence::Quit, this, &QWidget::close);
 
@@ -370,7 +380,11 @@ void ChartWindow::ShowAll()
         first = std::min(first, static_cast<double>(series.times().front()));
         last = std::max(last, static_cast<double>(series.times().back()));
     }
-    ShowLast(std::max(60.0, last - first));
+    // Room on both sides: the first record belongs to the whole as much as the last.
+    const double pad = std::max(1.0, std::max(60.0, last - first) / 100);
+    followEnd_ = true;
+    rects_[0]->axis(QCPAxis::atBottom)->setRange(first - pad, std::max(last, first + 60) + pad);
+    Redraw();
 }
 
 void ChartWindow::OnRangeChanged(const QCPRange& range)
@@ -583,6 +597,63 @@ void ChartWindow::ChooseAndExport(bool csv)
     const QString target = QString::fromStdString(chosen);
     if (!(csv ? ExportCsv(target) : ExportImage(target)))
         ShowMessage(this, text(texts::chart::kCannotSave).arg(target));
+}
+
+void ChartWindow::ChooseAndReport()
+{
+    if (!recording_ || recording_->records() == 0) {
+        ShowMessage(this, text(texts::chart::kReportNoRecords));
+        return;
+    }
+    FileChoice choice;
+    choice.title = texts::chart::kReportSaveTitle;
+    choice.filters = { { texts::chart::kPdfFiles, "*.pdf" } };
+    choice.defaultExtension = "pdf";
+    choice.folder = QFileInfo(path_).absolutePath().toStdString();
+    std::string chosen;
+    if (Choosers::instance().ChooseFile(this, choice, chosen))
+        WriteReport(QString::fromStdString(chosen));
+}
+
+void ChartWindow::WriteReport(const QString& path)
+{
+    if (!recording_)
+        return;
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    if (!RecordedSpan(recording_->series(), first, last))
+        return;
+    const QCPRange range = rects_[0]->axis(QCPAxis::atBottom)->range();
+    ReportContent content;
+    content.title = QStringLiteral("%1 – %2").arg(
+        text(texts::chart::kReportTitleDefault), QFileInfo(path_).fileName());
+    content.from = std::max(first, static_cast<std::int64_t>(std::ceil(range.lower)));
+    content.to = std::min(last, static_cast<std::int64_t>(std::floor(range.upper)));
+    if (content.to < content.from)
+        std::swap(content.from, content.to);
+    content.series = &recording_->series();
+    content.sources = { ReportRecordings::SourceOf(path_, *recording_) };
+    content.limits = overlays_.limits();
+    content.alarmLog = alarmLog_ != nullptr;
+    content.alarms = overlays_.periods();
+    content.dewPoint = dewPoint_;
+    content.made = QDateTime::currentDateTime();
+    // Drawn here from the block figures, quickly; the disk may be slow.
+    const QByteArray pdf = RenderReportPdf(content);
+    auto ok = std::make_shared<bool>(false);
+    QThread* writer = QThread::create([pdf, path, ok] {
+        QSaveFile file(path);
+        *ok = !pdf.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(pdf) == pdf.size()
+            && file.commit();
+    });
+    connect(writer, &QThread::finished, this, [this, ok, path] {
+        if (!*ok)
+            ShowMessage(this, text(texts::chart::kCannotSave).arg(path));
+    });
+    connect(writer, &QThread::finished, writer, &QObject::deleteLater);
+    std::erase_if(reportWriters_, [](const QPointer<QThread>& w) { return w.isNull(); });
+    reportWriters_.emplace_back(writer);
+    writer->start();
 }
 
 bool ChartWindow::ExportImage(const QString& path)

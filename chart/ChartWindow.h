@@ -9,6 +9,8 @@
 #include <QFileSystemWatcher>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
+#include <QThread>
 #include <QTimer>
 
 #include <memory>
@@ -38,6 +40,9 @@ public:
     void ShowAll();
     bool ExportImage(const QString& path);
     bool ExportCsv(const QString& path) const;
+    // The report of the visible period, drawn here and written to `path` on
+    // a thread of its own; a message box if it cannot be written.
+    void WriteReport(const QString& path);
     // The limits drawn (none unless configured).
     void SetAlarmSettings(const AlarmSettings& settings);
     // False (after a message box) when the log cannot be read.
@@ -65,6 +70,7 @@ private:
     void ChooseAndOpen();
     void ChooseAndOpenAlarmLog();
     void ChooseAndExport(bool csv);
+    void ChooseAndReport();
     void Poll();
     void RebuildGraphs();
     void Redraw();
@@ -91,4 +97,5 @@ private:
     bool dewPoint_ = false;
     bool followEnd_ = true; // the view keeps the newest record in sight
     bool inRedraw_ = false;
+    std::vector<QPointer<QThread>> reportWriters_; // those still writing
 };

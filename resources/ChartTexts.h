@@ -75,4 +75,77 @@ inline constexpr const char* kUsageOneFile = "Można otworzyć tylko jeden plik.
 inline constexpr const char* kSettingsUnreadable
     = "qm482-chart: nie można odczytać pliku ustawień %1; progi alarmów nie są rysowane";
 
+// The period report (PDF) and its daily table (CSV).
+inline constexpr const char* kReportMenu = "&Raport PDF...";
+inline constexpr const char* kReportTitleDefault = "Raport warunków";
+inline constexpr const char* kReportSaveTitle = "Zapisz raport PDF";
+inline constexpr const char* kPdfFiles = "Dokument PDF (*.pdf)";
+// %1 the first day, %2 the last.
+inline constexpr const char* kReportPeriod = "Okres: %1 – %2";
+inline constexpr const char* kReportMeters = "Mierniki: %1";
+inline constexpr const char* kReportFiles = "Pliki:";
+// %1 the file, %2 its records, %3 its damaged stretches or rows.
+inline constexpr const char* kReportFile = "%1 (rekordy: %2, uszkodzone: %3)";
+// %1 the date and time, %2 the program and its version.
+inline constexpr const char* kReportMade = "Sporządzono: %1, program %2";
+inline constexpr const char* kReportLimits = "Progi alarmów według ustawień: %1";
+inline constexpr const char* kReportNoLimits = "Progi alarmów: nieznane (brak ustawień)";
+inline constexpr const char* kReportNoRecords = "Brak rekordów w tym okresie.";
+// %1 the quantity, %2 its unit.
+inline constexpr const char* kReportTableTitle = "%1 [%2] – wartości dzienne";
+inline constexpr const char* kReportColumns[7]
+    = { "Dzień", "Minimum", "o godz.", "Maksimum", "o godz.", "Średnia", "Ważne / rekordy" };
+inline constexpr const char* kReportWhole = "Cały okres";
+inline constexpr const char* kReportNoValue = "—";
+// %1 the longest step that is not a gap, in seconds.
+inline constexpr const char* kReportGaps = "Przerwy w zapisie (dłuższe niż %1 s)";
+// %1 the last record before, %2 the first after, %3 the length.
+inline constexpr const char* kReportGap = "od %1 do %2 (%3)";
+inline constexpr const char* kReportNone = "brak";
+// %1 how many more are not listed.
+inline constexpr const char* kReportMore = "… i jeszcze %1";
+inline constexpr const char* kReportDamaged = "Uszkodzone fragmenty plików";
+// %1 the file, %2 how many.
+inline constexpr const char* kReportDamagedFile = "%1: %2";
+// %1 its first byte, %2 its last, %3 its size, %4 the record before, %5 the one after.
+inline constexpr const char* kReportDamagedStretch = "bajty %1–%2 (%3 B), między rekordami %4 i %5";
+// %1 how many rows of a text report could not be read.
+inline constexpr const char* kReportBadRows = "nieczytelne wiersze: %1";
+inline constexpr const char* kReportNoRecord = "brak";
+inline constexpr const char* kReportAlarms = "Okresy alarmów";
+// %1 the alarm, %2 its beginning, %3 its end.
+inline constexpr const char* kReportAlarm = "%1: od %2 do %3";
+inline constexpr const char* kReportAlarmOpen = "trwa";
+inline constexpr const char* kAlarmNames[9]
+    = { "temperatura powyżej progu", "temperatura poniżej progu", "wilgotność powyżej progu",
+          "wilgotność poniżej progu", "ciśnienie powyżej progu", "ciśnienie poniżej progu",
+          "ryzyko kondensacji", "utrata łączności z miernikiem", "błąd miernika" };
+// %1 this page, %2 the pages.
+inline constexpr const char* kReportPage = "strona %1 z %2";
+inline constexpr const char* kDailyCsvHeader
+    = "Numer seryjny;Dzień;Rekordy;"
+      "Temperatura min °C;godz.;Temperatura maks. °C;godz.;Temperatura średnia °C;ważne;"
+      "Wilgotność min %;godz.;Wilgotność maks. %;godz.;Wilgotność średnia %;ważne;"
+      "Ciśnienie min hPa;godz.;Ciśnienie maks. hPa;godz.;Ciśnienie średnie hPa;ważne\r\n";
+inline constexpr const char* kDailyCsvWhole = "cały okres";
+// The command line of reports.
+inline constexpr const char* kUsageReport
+    = "Zapisuje raport PDF z podanych plików i kończy pracę, bez okna.";
+inline constexpr const char* kUsageDailyCsv
+    = "Zapisuje tabelę wartości dziennych (CSV) i kończy pracę, bez okna.";
+inline constexpr const char* kUsageFrom = "Pierwszy dzień raportu (domyślnie pierwszy rekord).";
+inline constexpr const char* kUsageTo = "Ostatni dzień raportu (domyślnie ostatni rekord).";
+inline constexpr const char* kUsageDateValue = "RRRR-MM-DD";
+inline constexpr const char* kUsageTitle = "Tytuł raportu.";
+inline constexpr const char* kUsageTitleValue = "TEKST";
+inline constexpr const char* kUsageBadDate = "Opcja --%1: data w postaci RRRR-MM-DD.";
+inline constexpr const char* kUsageDatesReversed = "Data --from jest późniejsza niż --to.";
+inline constexpr const char* kUsageReportFiles = "Raport wymaga co najmniej jednego pliku.";
+inline constexpr const char* kUsageReportOnly = "Opcje --from, --to i --title dotyczą raportu.";
+// On the terminal; %1 the file.
+inline constexpr const char* kCannotRead = "qm482-chart: nie można odczytać pliku %1";
+inline constexpr const char* kCannotWrite = "qm482-chart: nie można zapisać pliku %1";
+inline constexpr const char* kNoDisplay
+    = "qm482-chart: brak ekranu (DISPLAY i WAYLAND_DISPLAY nie są ustawione)";
+
 } // namespace texts::chart

@@ -20,6 +20,7 @@ packages=(
   dunst
   libmosquitto-dev mosquitto mosquitto-clients
   libqcustomplot-dev qt6-svg-dev
+  poppler-utils
   dpkg-dev file desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
   ser2net
 )

@@ -289,16 +289,28 @@ TEST(ChartWindow, LimitsFromTheSettingsAlarmPeriodsFromTheLogAndTheDewPoint)
 TEST(ChartCommandLine, OptionsAndBadUsage)
 {
     using O = ChartCommandLine::Outcome;
+    struct Expected {
+        QString settings, alarms;
+        bool dewPoint = false;
+        QStringList files;
+        QString report, dailyCsv;
+        QDate from, to;
+    };
     struct Case {
         QStringList arguments;
         O outcome;
-        ChartOptions options;
+        Expected options;
     };
     const std::vector<Case> cases = {
         { {}, O::Run, {} },
-        { { "a.qmg" }, O::Run, { {}, {}, false, "a.qmg" } },
+        { { "a.qmg" }, O::Run, { {}, {}, false, { "a.qmg" }, {}, {}, {}, {} } },
         { { "--settings", "s.ini", "--alarms=al.log", "--dew-point", "r.txt" }, O::Run,
-            { "s.ini", "al.log", true, "r.txt" } },
+            { "s.ini", "al.log", true, { "r.txt" }, {}, {}, {}, {} } },
+        { { "--report", "m.pdf", "--daily-csv=d.csv", "--from", "2026-10-01", "--to", "2026-10-31",
+              "--title", "Sala", "b.qmg", "a.qmg" },
+            O::Run,
+            { {}, {}, false, { "b.qmg", "a.qmg" }, "m.pdf", "d.csv", QDate(2026, 10, 1),
+                QDate(2026, 10, 31) } },
         { { "--help" }, O::Help, {} },
         { { "--version" }, O::Version, {} },
         { { "--bogus" }, O::BadUsage, {} },
@@ -306,6 +318,8 @@ TEST(ChartCommandLine, OptionsAndBadUsage)
         { { "--settings" }, O::BadUsage, {} },
         { { "--settings=" }, O::BadUsage, {} },
         { { "--alarms", "a.log", "--alarms", "b.log" }, O::BadUsage, {} },
+        { { "--report", "m.pdf", "--to", "2026-02-30", "a.qmg" }, O::BadUsage, {} },
+        { { "--title", "Sala", "a.qmg" }, O::BadUsage, {} },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
@@ -316,7 +330,12 @@ TEST(ChartCommandLine, OptionsAndBadUsage)
         if (c.outcome == O::Run) {
             EXPECT_EQ(r.options.alarms, c.options.alarms);
             EXPECT_EQ(r.options.dewPoint, c.options.dewPoint);
-            EXPECT_EQ(r.options.file, c.options.file);
+            EXPECT_EQ(r.options.files, c.options.files);
+            EXPECT_EQ(r.options.file, c.options.files.value(0));
+            EXPECT_EQ(r.options.report, c.options.report);
+            EXPECT_EQ(r.options.dailyCsv, c.options.dailyCsv);
+            EXPECT_EQ(r.options.from, c.options.from);
+            EXPECT_EQ(r.options.to, c.options.to);
         } else {
             EXPECT_FALSE(r.output.isEmpty());
         }
