@@ -40,7 +40,7 @@ def journey_two_meters(j):
     expect_meter(j, second_screen, SECOND, SECOND_READINGS, "the second window")
     j.shot("both")
 
-    # --- the bus (its per-meter part comes with the bus servers' change) ---
+    # --- the bus: both meters, each from its own instance ---
     expect_bus(d)
 
     # --- a second start on hala1.ini ---
@@ -67,13 +67,16 @@ def journey_two_meters(j):
         raise JourneyFailure(f"after a second start on hala1.ini the active window is "
                              f"process {active_pid(d)}'s, not the first instance's "
                              f"({first.pid})") from None
-    # Until every instance serves the bus, the second one's "Błąd inicjalizacji
-    # DDE!" box (titled qm482) is a window of its own: windows are counted by
-    # their process.
+    # Each instance serves the bus: no "Błąd inicjalizacji DDE!" box
+    # (titled qm482) for the second one.
     owners = {d.xdotool("getwindowpid", w, check=False).strip() for w in d.window_ids("QM482")}
     if owners != {str(first.pid), str(second.pid)}:
         raise JourneyFailure(f"after the second start the windows belong to processes "
                              f"{sorted(owners)}, not to {first.pid} and {second.pid} only")
+    boxes = [n for screen in (first_screen, second_screen) for n in screen.windows()
+             if n != "QM482"]
+    if boxes:
+        raise JourneyFailure(f"beside the two windows the programs show {boxes}")
     expect_meter(j, first_screen, SERIAL, READINGS, "the raised window")
     j.shot("raised")
 
@@ -110,9 +113,8 @@ def expect_meter(j, screen, serial, readings, where):
 
 
 def expect_bus(d):
-    """Both meters' topics once every instance serves its own meter on the
-    bus (a name org.qm482.QM482.Meter<serial> of each); until then the one
-    instance that holds the service lists its meter."""
+    """Both meters' topics, each instance under its own name
+    org.qm482.QM482.Meter<serial>, and each meter's value from its own."""
     def topics():
         r = subprocess.run([str(d.build / "qm482-dde"), "topics"], env=d.env,
                            capture_output=True, text=True, timeout=10)
@@ -125,14 +127,15 @@ def expect_bus(d):
         listed = topics()
         return [s for s in (SERIAL, SECOND) if meter_topics(s) <= listed]
 
-    got = wait_for("a meter's topics on the bus", served, timeout=15)
-    per_meter = any(f"org.qm482.QM482.Meter{s}" in bus_names(d) for s in (SERIAL, SECOND))
-    if per_meter:
-        try:
-            got = wait_for("both meters' topics on the bus",
-                           lambda: (lambda g: g if len(g) == 2 else None)(served()), timeout=10)
-        except JourneyFailure:
-            raise JourneyFailure(f"the bus lists {sorted(topics())}, not both meters") from None
+    try:
+        got = wait_for("both meters' topics on the bus",
+                       lambda: (lambda g: g if len(g) == 2 else None)(served()), timeout=15)
+    except JourneyFailure:
+        raise JourneyFailure(f"the bus lists {sorted(topics())}, not both meters") from None
+    names = bus_names(d)
+    missing = [s for s in (SERIAL, SECOND) if f'"org.qm482.QM482.Meter{s}"' not in names]
+    if missing:
+        raise JourneyFailure(f"no bus name of its own for meter(s) {missing}")
     # As the meter means them: tenths times 0.1.
     want = {SERIAL: bus_number(215 * 0.1) + UNITS[0], SECOND: bus_number(180 * 0.1) + UNITS[0]}
     for serial in got:
