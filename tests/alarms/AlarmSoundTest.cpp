@@ -17,33 +17,39 @@
 
 namespace {
 
-// Sets variables for one test and puts them back afterwards.
-class ScopedEnvironment {
+void setOrUnset(const char* name, const std::optional<std::string>& value)
+{
+    if (value)
+        ::setenv(name, value->c_str(), 1);
+    else
+        ::unsetenv(name);
+}
+
+// Sets the sound's variables for one case and puts them back afterwards:
+// the other suites of this program run players and commands too.
+class SoundEnvironment {
 public:
-    ScopedEnvironment(
-        std::initializer_list<std::pair<const char*, std::optional<std::string>>> vars)
+    SoundEnvironment(const TempDir& dir, bool pulseServer)
     {
-        for (const auto& [name, value] : vars) {
+        for (const char* name : { "PATH", "XDG_RUNTIME_DIR", "XDG_DATA_DIRS", "PULSE_SERVER" }) {
             const char* old = std::getenv(name);
             saved_.emplace_back(
                 name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-            if (value)
-                ::setenv(name, value->c_str(), 1);
-            else
-                ::unsetenv(name);
         }
+        setOrUnset("PATH", dir / "bin");
+        setOrUnset("XDG_RUNTIME_DIR", dir / "run");
+        setOrUnset("XDG_DATA_DIRS", dir / "nothing-here:" + dir / "data");
+        setOrUnset("PULSE_SERVER",
+            pulseServer ? std::optional<std::string>("unix:" + dir / "elsewhere/native")
+                        : std::nullopt);
     }
-    ~ScopedEnvironment()
+    ~SoundEnvironment()
     {
-        for (const auto& [name, value] : saved_) {
-            if (value)
-                ::setenv(name, value->c_str(), 1);
-            else
-                ::unsetenv(name);
-        }
+        for (const auto& [name, value] : saved_)
+            setOrUnset(name, value);
     }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+    SoundEnvironment(const SoundEnvironment&) = delete;
+    SoundEnvironment& operator=(const SoundEnvironment&) = delete;
 
 private:
     std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
@@ -57,69 +63,58 @@ void makeFile(const std::string& path, const std::string& content = {}, bool exe
         ::chmod(path.c_str(), 0755);
 }
 
+const std::string kStereo = "data/sounds/freedesktop/stereo/";
+
 } // namespace
 
 TEST(AlarmSound, PlaysThroughTheFirstPlayerWhenAServerListensElseRingsTheBell)
 {
-    const std::string stereo = "/sounds/freedesktop/stereo/";
     const struct {
-        const char* name;
-        std::vector<const char*> players;
-        const char* socket; // under the runtime folder, "" for none
-        bool pulseServerVariable;
+        std::vector<const char*> players; // "!name": one that exits with 1
+        const char* server; // the socket under the runtime folder, "PULSE_SERVER", "" for none
         std::vector<const char*> sounds;
-        const char* played; // "" for the bell; "FILE" stands for the sound's path
-        const char* file;
+        const char* played; // "" for none; "@" stands for the sounds' folder
+        int bells;
     } cases[] = {
-        { "canberra first", { "canberra-gtk-play", "pw-play", "paplay" }, "pulse/native", false,
-            { "alarm-clock-elapsed.oga" }, "canberra-gtk-play -i alarm-clock-elapsed", "" },
-        { "pipewire", { "pw-play", "paplay" }, "pipewire-0", false,
-            { "alarm-clock-elapsed.oga", "dialog-warning.oga" }, "pw-play FILE",
-            "alarm-clock-elapsed.oga" },
-        { "the warning sound", { "paplay" }, "pulse/native", false, { "dialog-warning.oga" },
-            "paplay FILE", "dialog-warning.oga" },
-        { "PULSE_SERVER", { "paplay" }, "", true, { "alarm-clock-elapsed.oga" }, "paplay FILE",
-            "alarm-clock-elapsed.oga" },
-        { "no server", { "canberra-gtk-play", "paplay" }, "", false, { "alarm-clock-elapsed.oga" },
-            "", "" },
-        { "no player", {}, "pulse/native", false, { "alarm-clock-elapsed.oga" }, "", "" },
-        { "no sound file", { "pw-play" }, "pulse/native", false, {}, "", "" },
-        { "a player that fails", { "fails:paplay" }, "pulse/native", false,
-            { "alarm-clock-elapsed.oga" }, "paplay FILE", "alarm-clock-elapsed.oga" },
+        { { "canberra-gtk-play", "pw-play", "paplay" }, "pulse/native",
+            { "alarm-clock-elapsed.oga" }, "canberra-gtk-play -i alarm-clock-elapsed", 0 },
+        { { "pw-play", "paplay" }, "pipewire-0",
+            { "alarm-clock-elapsed.oga", "dialog-warning.oga" }, "pw-play @alarm-clock-elapsed.oga",
+            0 },
+        { { "paplay" }, "pulse/native", { "dialog-warning.oga" }, "paplay @dialog-warning.oga", 0 },
+        { { "paplay" }, "PULSE_SERVER", { "alarm-clock-elapsed.oga" },
+            "paplay @alarm-clock-elapsed.oga", 0 },
+        { { "canberra-gtk-play", "paplay" }, "", { "alarm-clock-elapsed.oga" }, "", 1 },
+        { {}, "pulse/native", { "alarm-clock-elapsed.oga" }, "", 1 },
+        { { "pw-play" }, "pulse/native", {}, "", 1 },
+        { { "!paplay" }, "pulse/native", { "alarm-clock-elapsed.oga" },
+            "paplay @alarm-clock-elapsed.oga", 1 },
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
         TempDir dir;
-        const std::string log = dir / "played";
-        for (std::string player : c.players) {
-            const bool fails = player.rfind("fails:", 0) == 0;
-            if (fails)
-                player = player.substr(6);
-            makeFile(dir / ("bin/" + player),
-                "#!/bin/sh\necho \"${0##*/} $*\" >> " + log + (fails ? "\nexit 1\n" : "\n"), true);
+        for (const char* player : c.players) {
+            const bool fails = *player == '!';
+            makeFile(dir / "bin/" + (player + (fails ? 1 : 0)),
+                "#!/bin/sh\necho \"${0##*/} $*\" >> " + dir / "played" + (fails ? "\nexit 1" : ""),
+                true);
         }
         for (const char* sound : c.sounds)
-            makeFile(dir / "data" + stereo + sound);
-        if (*c.socket != '\0')
-            makeFile(dir / "run/" + c.socket);
-        makeFile(dir / "elsewhere/native");
-        ScopedEnvironment env({ { "PATH", dir / "bin" }, { "XDG_RUNTIME_DIR", dir / "run" },
-            { "XDG_DATA_DIRS", dir / "nothing-here:" + dir / "data" },
-            { "PULSE_SERVER",
-                c.pulseServerVariable
-                    ? std::optional<std::string>("unix:" + dir / "elsewhere/native")
-                    : std::nullopt } });
+            makeFile(dir / kStereo + sound);
+        const std::string server = c.server;
+        if (!server.empty())
+            makeFile(dir / (server == "PULSE_SERVER" ? "elsewhere/native" : "run/" + server));
+        const SoundEnvironment env(dir, server == "PULSE_SERVER");
         int bells = 0;
         AlarmSound sound([&] { ++bells; });
         sound.Play();
-        ASSERT_TRUE(spinUntil([&] { return !sound.isPlaying(); })) << c.name;
+        ASSERT_TRUE(spinUntil([&] { return !sound.isPlaying(); }));
 
         std::string expected = c.played;
-        if (const auto at = expected.find("FILE"); at != std::string::npos)
-            expected.replace(at, 4, dir / "data" + stereo + c.file);
-        EXPECT_EQ(ReadFile(log), expected.empty() ? "" : expected + "\n") << c.name;
-        const bool failing
-            = !c.players.empty() && std::string(c.players[0]).rfind("fails:", 0) == 0;
-        EXPECT_EQ(bells, expected.empty() || failing ? 1 : 0) << c.name;
+        if (const auto at = expected.find('@'); at != std::string::npos)
+            expected.replace(at, 1, dir / kStereo);
+        EXPECT_EQ(ReadFile(dir / "played"), expected.empty() ? "" : expected + "\n");
+        EXPECT_EQ(bells, c.bells);
     }
 }
 
@@ -129,8 +124,7 @@ TEST(AlarmSound, OnePlayerAtATime)
     makeFile(dir / "bin/canberra-gtk-play",
         "#!/bin/sh\necho $$ >> " + dir / "played" + "\nexec /bin/sleep 1000\n", true);
     makeFile(dir / "run/pulse/native");
-    ScopedEnvironment env({ { "PATH", dir / "bin" }, { "XDG_RUNTIME_DIR", dir / "run" },
-        { "PULSE_SERVER", std::nullopt } });
+    const SoundEnvironment env(dir, false);
     int bells = 0;
     AlarmSound sound([&] { ++bells; });
     sound.Play();
