@@ -293,6 +293,7 @@ void MainDialog::OnAlarmsChanged()
         a->setEnabled(alarms_->rules().anyUnacknowledged());
     const std::vector<ActiveAlarm> active = alarms_->rules().active();
     std::vector<std::string> names;
+    names.reserve(active.size());
     for (const ActiveAlarm& a : active)
         names.emplace_back(AlarmName(a.kind));
     dde_.SetActiveAlarms(std::move(names));
