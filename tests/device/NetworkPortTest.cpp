@@ -73,8 +73,8 @@ public:
     FrameDecoder decoder;
     std::size_t bytes = 0;
     std::size_t largestRun = 0;
-    int good = 0;
-    int lost = 0;
+    std::atomic<int> good { 0 };
+    std::atomic<int> lost { 0 };
 };
 
 pid_t Spawn(std::vector<std::string> args)
